@@ -1,0 +1,22 @@
+// Where the running program lives, read from /proc/self/exe.
+#pragma once
+
+#include <string>
+
+namespace zplatform {
+
+// Full path of the running executable, symbolic links resolved; empty when
+// the kernel does not tell.
+std::string ProgramPath();
+
+// Directory of the running executable without a trailing slash, however long
+// the path is; "." when the executable path is unknown.
+std::string ProgramDir();
+
+// Per-user folders of the Zerth family, following the XDG base directories:
+// $XDG_CONFIG_HOME/zerth (default ~/.config/zerth) and $XDG_DATA_HOME/zerth
+// (default ~/.local/share/zerth). Not created here.
+std::string UserConfigDir();
+std::string UserDataDir();
+
+}  // namespace zplatform
