@@ -5,12 +5,14 @@
 
 #include <zplatform/WinTypes.h>
 
+#include <QPointer>
+#include <QWidget>
+
 #include <functional>
 #include <optional>
 #include <string>
 
 class QString;
-class QWidget;
 
 inline constexpr UINT MB_OK = 0x0;
 inline constexpr UINT MB_OKCANCEL = 0x1;
@@ -61,7 +63,7 @@ public:
   ULONG_PTR ownerWindowId() const { return m_ownerId; }
 
 private:
-  QWidget* m_owner = nullptr;
+  QPointer<QWidget> m_owner;  // the window disabled for the call, if still alive
   ULONG_PTR m_ownerId = 0;
   bool m_active = false;
 };

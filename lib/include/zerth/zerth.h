@@ -1,0 +1,5 @@
+// The Zerth library: include this for every public class.
+#pragma once
+
+#include <zerth/CIMapi.h>
+#include <zerth/mapi.h>

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix, builds the consumer program
+# against it with find_package(Zerth), and runs it from its own folder.
+set -euo pipefail
+build_dir=$1
+consumer_src=$2
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+cmake --install "$build_dir" --prefix "$work/prefix" > "$work/install.log"
+cmake -S "$consumer_src" -B "$work/build" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" > "$work/configure.log"
+cmake --build "$work/build" > "$work/build.log"
+
+# The installed tree is relocatable: move it before use.
+mv "$work/prefix" "$work/moved"
+
+mkdir -p "$work/config" "$work/data"
+export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
+# The provider is found on the executable search path, beside the installed program.
+PATH="$work/moved/bin:$PATH" "$work/build/consumer" "ann@example.org"
+
+shopt -s nullglob
+messages=("$work/data/zerth/Outbox/new/"*)
+if [ ${#messages[@]} -ne 1 ]; then
+  echo "expected one message in the outbox, found ${#messages[@]}" >&2
+  exit 1
+fi
+grep -q '^To: ann@example.org' "${messages[0]}" || { echo "no To header:" >&2; cat "${messages[0]}" >&2; exit 1; }
+grep -q '^Subject: Hello from a Zerth consumer' "${messages[0]}"
+echo "installed package: one message delivered"
