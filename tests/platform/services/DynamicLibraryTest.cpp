@@ -1,0 +1,55 @@
+#include "TestEnv.h"
+
+#include <zplatform/DynamicLibrary.h>
+#include <zplatform/ProgramDir.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+using testenv::ScopedEnv;
+using testenv::TempDir;
+
+TEST(DynamicLibraryTest, WindowsNamesMapToSharedObjects) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"MAPI32.DLL", "libmapi32.so"}, {"Wab32.dll", "libwab32.so"},  {"libfoo.so", "libfoo.so"},
+      {"/opt/x/MAPI32.DLL", "/opt/x/MAPI32.DLL"}, {".dll", "lib.so"}, {"dll", "dll"},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(zplatform::MapLibraryName(in), out) << in;
+}
+
+TEST(DynamicLibraryTest, SearchLooksInProgramFolderBeforePath) {
+  TempDir first, second;
+  testenv::WriteFile(second.path() / "libzptest.so", "x");
+  ScopedEnv path("PATH", first.str() + "::" + second.str());
+  EXPECT_EQ(zplatform::SearchLibrary("ZPTEST.DLL"), (second.path() / "libzptest.so").string());
+
+  const fs::path besideProgram = fs::path(zplatform::ProgramDir()) / "libzptest.so";
+  testenv::WriteFile(besideProgram, "x");
+  EXPECT_EQ(zplatform::SearchLibrary("ZPTEST.DLL"), besideProgram.string());
+  fs::remove(besideProgram);
+
+  fs::create_directory(first.path() / "libzpdir.so");  // a folder is not a library
+  EXPECT_EQ(zplatform::SearchLibrary("ZPDIR.DLL"), "");
+}
+
+TEST(DynamicLibraryTest, LoadsFindsEntryPointsAndFrees) {
+  ScopedEnv path("PATH", TEST_NOENTRY_DIR);
+  HMODULE module = LoadLibrary("MAPI32.DLL");
+  ASSERT_NE(module, nullptr) << zplatform::LastLoadError();
+  EXPECT_NE(GetProcAddress(module, "MAPILogon"), nullptr);
+  EXPECT_EQ(GetProcAddress(module, "MAPISendMail"), nullptr);
+  EXPECT_EQ(GetProcAddress(nullptr, "MAPILogon"), nullptr);
+  EXPECT_EQ(FreeLibrary(module), TRUE);
+  EXPECT_EQ(FreeLibrary(nullptr), FALSE);
+}
+
+TEST(DynamicLibraryTest, MissingLibraryGivesNullAndAReason) {
+  TempDir empty;
+  ScopedEnv path("PATH", empty.str());
+  EXPECT_EQ(LoadLibrary("NOSUCHLIB.DLL"), nullptr);
+  EXPECT_NE(zplatform::LastLoadError().find("libnosuchlib.so"), std::string::npos);
+  EXPECT_EQ(LoadLibrary(""), nullptr);
+  EXPECT_EQ(LoadLibrary(nullptr), nullptr);
+}
