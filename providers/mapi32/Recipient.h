@@ -1,0 +1,29 @@
+// A recipient descriptor turned into a display name and an e-mail address.
+// Only texts that are addresses resolve for now; an address book comes later
+// and slots in here.
+#pragma once
+
+#include <zerth/mapi.h>
+
+#include <string>
+#include <string_view>
+
+namespace mapi32 {
+
+struct Recipient {
+  MAPI_ULONG recipClass = MAPI_TO;  // MAPI_TO, MAPI_CC or MAPI_BCC
+  std::string name;                 // UTF-8 display name, may be empty
+  std::string address;              // addr-spec, "user@host"
+};
+
+// The address text is lpszAddress when set (a leading "SMTP:" of any case
+// removed), else lpszName; it must be one address, bare or "Name <addr>".
+// When both fields are set, lpszName is the display name.
+// Throws MapiError: MAPI_E_BAD_RECIPTYPE for a class other than To, Cc and
+// Bcc, MAPI_E_UNKNOWN_RECIPIENT when the text is not one e-mail address.
+Recipient ResolveRecipient(const MapiRecipDesc& desc);
+
+// Parses text as exactly one mailbox; false when it is anything else.
+[[nodiscard]] bool ParseMailbox(std::string_view text, std::string& name, std::string& address);
+
+}  // namespace mapi32
