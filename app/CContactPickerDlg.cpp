@@ -1,0 +1,5 @@
+#include "CContactPickerDlg.h"
+
+CContactPickerDlg::CContactPickerDlg(QWidget* parent) : QDialog(parent) {}
+
+CContactPickerDlg::~CContactPickerDlg() = default;

@@ -1,0 +1,324 @@
+#include "CTarvoDlg.h"
+
+#include "CAboutDlg.h"
+#include "CContactListModel.h"
+#include "DialogFont.h"
+#include "MergeContacts.h"
+#include "PlainSkin.h"
+#include "ResourceIds.h"
+#include "TarvoStrings.h"
+
+#include <zerth/CIMapi.h>
+#include <zplatform/DialogUnits.h>
+#include <zplatform/Resources.h>
+#include <zplatform/UiServices.h>
+
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTreeView>
+
+#include <algorithm>
+#include <vector>
+
+using namespace tarvo;
+using zplatform::DluRect;
+
+namespace {
+
+// Colours of a state label: its input is given, or still missing.
+const QColor kInputGiven{251, 220, 112};
+const QColor kInputMissing{255, 0, 0};
+
+constexpr const char kSourceFilter[] = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*|";
+constexpr const char kSourceNotAvailable[] = "This contact source is not available in this version of Tarvo.";
+constexpr const char kCaption[] = "Tarvo";
+
+// The background picture's place in the dialog, and the logo hotspot's.
+const QRect kBackgroundRect = DluRect(2, 2, 371, 253);
+const QRect kHotspotRect = DluRect(29, 21, 68, 70);
+
+template <typename Widget>
+Widget* Place(QWidget* parent, int id, QRect rect) {
+  auto* widget = new Widget(parent);  // owned by parent
+  widget->setObjectName(QString::number(id));
+  widget->setGeometry(rect);
+  return widget;
+}
+
+QPushButton* MakeButton(QWidget* parent, int id, const char* label, QRect rect) {
+  auto* button = Place<QPushButton>(parent, id, rect);
+  button->setText(QString::fromUtf8(label));
+  return button;
+}
+
+QLabel* MakeLabel(QWidget* parent, int id, const char* label, QRect rect, Qt::Alignment align) {
+  auto* text = Place<QLabel>(parent, id, rect);
+  text->setText(QString::fromUtf8(label));
+  text->setAlignment(align | Qt::AlignTop);
+  text->setAutoFillBackground(false);  // transparent: the skin shows through
+  return text;
+}
+
+// Image buttons once the skin arrives, which never draws the caption. Until
+// then a picture of the title symbol covers the button and its caption; the
+// clicks pass through it to the button.
+QPushButton* MakeTitleButton(QWidget* parent, int id, TitleSymbol symbol, QRect rect) {
+  QPushButton* button = MakeButton(parent, id, "Button1", rect);
+  auto* face = new QLabel(button);  // owned by the button
+  face->setPixmap(PaintTitleSymbol(symbol, rect.size()));
+  face->setGeometry(0, 0, rect.width(), rect.height());
+  face->setAttribute(Qt::WA_TransparentForMouseEvents);
+  return button;
+}
+
+QLineEdit* MakeEdit(QWidget* parent, int id, QRect rect) { return Place<QLineEdit>(parent, id, rect); }
+
+QPixmap LoadBackground() {
+  const std::string path = zplatform::ResourcePath(zplatform::ResourceKind::Bitmap, IDB_BACKGROUND);
+  QPixmap picture;
+  if (!path.empty() && picture.load(QString::fromStdString(path))) return picture;
+  return PaintPlainBackground(kBackgroundRect.size(), kHotspotRect.translated(-kBackgroundRect.topLeft()));
+}
+
+QIcon LoadProgramIcon() {
+  const std::string path = zplatform::ResourcePath(zplatform::ResourceKind::Icon, IDR_MAINFRAME);
+  return path.empty() ? QIcon() : QIcon(QString::fromStdString(path));
+}
+
+}  // namespace
+
+CTarvoDlg::CTarvoDlg(QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint),
+      m_hIcon(LoadProgramIcon()),
+      m_pickerFactory(&CTarvoDlg::CreatePicker) {
+  setFont(DialogFont(font()));
+  setFixedSize(DluRect(0, 0, 380, 265).size());
+  CreateControls();
+  ConnectControls();
+  InitDialog();
+}
+
+CTarvoDlg::~CTarvoDlg() {
+  // The list reads m_aSelected, which is gone before the base class hides and
+  // destroys the children: let the list forget the table first.
+  m_pContactList->setModel(nullptr);
+}
+
+QWidget* CTarvoDlg::GetDlgItem(int id) const {
+  return findChild<QWidget*>(QString::number(id), Qt::FindDirectChildrenOnly);
+}
+
+void CTarvoDlg::CreateControls() {
+  CreateBackground();
+  m_pHotspot = Place<QWidget>(this, IDC_HOTSPOT, kHotspotRect);
+  m_pHotspot->hide();
+  m_pHelpButton =
+      MakeTitleButton(this, IDC_HELP_BUTTON, TitleSymbol::Help, DluRect(324, 20, 10, 9));
+  m_pCloseButton = MakeTitleButton(this, IDC_CLOSE_BUTTON, TitleSymbol::Close, DluRect(339, 20, 10, 9));
+  m_pLabelContacts =
+      MakeLabel(this, IDC_LABEL_CONTACTS, "Selected Contacts", DluRect(129, 47, 221, 8), Qt::AlignHCenter);
+  CreateContactList();
+  MakeButton(this, IDC_ADD_OUTLOOK, "Add MS &Outlook e-mails", DluRect(28, 101, 85, 14));
+  MakeButton(this, IDC_ADD_OUTLOOK_FOLDER, "Add MS Outlook &folder", DluRect(28, 123, 85, 14));
+  m_pAddWab = MakeButton(this, IDC_ADD_WAB, "Add &WAB e-mails", DluRect(28, 145, 85, 14));
+  MakeButton(this, IDC_ADD_TEXT_FILE, "Add from &text file", DluRect(28, 167, 85, 14));
+  m_pDelete = MakeButton(this, IDC_DELETE, "&Delete", DluRect(129, 167, 50, 14));
+  m_pLabelTitle = MakeLabel(this, IDC_LABEL_TITLE, "Message Title:", DluRect(37, 190, 46, 8), Qt::AlignLeft);
+  m_pTitle = MakeEdit(this, IDC_TITLE, DluRect(106, 188, 214, 12));
+  m_pLabelSource = MakeLabel(this, IDC_LABEL_SOURCE, "Message Source:", DluRect(37, 207, 59, 8), Qt::AlignLeft);
+  m_pSource = MakeEdit(this, IDC_SOURCE, DluRect(106, 205, 214, 12));
+  m_pBrowse = MakeButton(this, IDC_BROWSE, "...", DluRect(326, 205, 12, 12));
+  m_pSend = MakeButton(this, IDC_SEND, "&Send", DluRect(122, 227, 50, 14));
+  m_pSend->setDefault(true);
+  MakeButton(this, IDC_CLOSE, "&Close", DluRect(206, 227, 50, 14));
+}
+
+void CTarvoDlg::CreateBackground() {
+  auto* background = new QLabel(this);  // owned by the dialog
+  background->setObjectName(QStringLiteral("background"));
+  const QPixmap picture = LoadBackground();
+  background->setPixmap(picture);
+  // A static bitmap takes the size of its picture.
+  background->setGeometry(QRect(kBackgroundRect.topLeft(), picture.size()));
+  background->lower();
+}
+
+void CTarvoDlg::CreateContactList() {
+  m_pContactList = Place<QTreeView>(this, IDC_CONTACT_LIST, DluRect(129, 58, 221, 104));
+  m_pContactModel = new CContactListModel(m_aSelected, this);  // owned by the dialog
+  m_pContactList->setModel(m_pContactModel);
+  m_pContactList->setRootIsDecorated(false);
+  m_pContactList->setItemsExpandable(false);
+  m_pContactList->setUniformRowHeights(true);  // keeps a refresh of many rows cheap
+  m_pContactList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  m_pContactList->setSelectionBehavior(QAbstractItemView::SelectRows);
+  m_pContactList->setSortingEnabled(false);
+  m_pContactList->header()->setSectionsClickable(false);
+  m_pContactList->header()->setSectionsMovable(false);
+  m_pContactList->header()->setStretchLastSection(false);
+  m_pContactList->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+  // The selection stays visible while the list does not have the focus.
+  QPalette palette = m_pContactList->palette();
+  for (auto role : {QPalette::Highlight, QPalette::HighlightedText}) {
+    palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+  }
+  m_pContactList->setPalette(palette);
+}
+
+void CTarvoDlg::ConnectControls() {
+  connect(m_pSend, &QPushButton::clicked, this, &CTarvoDlg::OnSend);
+  connect(m_pDelete, &QPushButton::clicked, this, &CTarvoDlg::OnDelete);
+  connect(m_pBrowse, &QPushButton::clicked, this, &CTarvoDlg::OnBrowseSource);
+  connect(m_pCloseButton, &QPushButton::clicked, this, &QDialog::reject);
+  connect(m_pHelpButton, &QPushButton::clicked, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+  connect(static_cast<QPushButton*>(GetDlgItem(IDC_CLOSE)), &QPushButton::clicked, this, &QDialog::reject);
+  for (int id : {IDC_ADD_OUTLOOK, IDC_ADD_OUTLOOK_FOLDER, IDC_ADD_WAB, IDC_ADD_TEXT_FILE}) {
+    connect(static_cast<QPushButton*>(GetDlgItem(id)), &QPushButton::clicked, this,
+            [this, id] { OnPickContacts(id); });
+  }
+  connect(m_pTitle, &QLineEdit::textChanged, this, &CTarvoDlg::UpdateControls);
+  connect(m_pSource, &QLineEdit::textChanged, this, &CTarvoDlg::UpdateControls);
+  connect(m_pContactList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          &CTarvoDlg::UpdateControls);
+
+  // Without a caption there is no system menu to click: Alt+Space opens it.
+  auto* systemMenuKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);  // owned by the dialog
+  connect(systemMenuKey, &QShortcut::activated, this, &CTarvoDlg::ShowSystemMenu);
+
+  // The context menu's one item carries the About command as an ordinary
+  // command, which the dialog does not handle: choosing it does nothing.
+  m_pContextMenu = new QMenu(this);  // owned by the dialog
+  m_pContextMenu->setObjectName(QStringLiteral("contextMenu"));
+  m_pContextMenu->addAction(QStringLiteral("1"))->setData(IDM_ABOUTBOX);
+}
+
+void CTarvoDlg::InitDialog() {
+  BuildSystemMenu();
+  if (!m_hIcon.isNull()) setWindowIcon(m_hIcon);
+  if (!CIMapi::HasEmail()) m_pAddWab->setEnabled(false);
+  const int halfWidth = m_pContactList->maximumViewportSize().width() / 2;
+  m_pContactList->header()->resizeSection(CContactListModel::kNameColumn, halfWidth);
+  m_pContactList->header()->resizeSection(CContactListModel::kAddressColumn, halfWidth);
+  UpdateControls();
+  setWindowTitle(QString::fromStdString(zplatform::LoadStringResource(IDS_APP_TITLE)));
+}
+
+void CTarvoDlg::BuildSystemMenu() {
+  if (!m_pSystemMenu) {
+    m_pSystemMenu = new QMenu(this);  // owned by the dialog
+    m_pSystemMenu->setObjectName(QStringLiteral("systemMenu"));
+  }
+  m_pSystemMenu->clear();
+  auto addCommand = [this](const QString& text, int command) {
+    QAction* action = m_pSystemMenu->addAction(text);
+    action->setData(command);
+    connect(action, &QAction::triggered, this, [this, command] { OnSysCommand(command); });
+  };
+  addCommand(QStringLiteral("Mi&nimize"), SC_MINIMIZE);
+  addCommand(QStringLiteral("&Close"), SC_CLOSE);
+  const std::string about = zplatform::LoadStringResource(IDS_ABOUTBOX);
+  if (!about.empty()) {
+    m_pSystemMenu->addSeparator();
+    addCommand(QString::fromStdString(about), IDM_ABOUTBOX);
+  }
+}
+
+void CTarvoDlg::ShowSystemMenu() { m_pSystemMenu->popup(mapToGlobal(QPoint(0, 0))); }
+
+void CTarvoDlg::OnSysCommand(int command) {
+  switch (command) {
+    case IDM_ABOUTBOX: {
+      CAboutDlg about(this);
+      about.exec();
+      break;
+    }
+    case SC_MINIMIZE:
+      showMinimized();
+      break;
+    case SC_CLOSE:
+      reject();
+      break;
+    default:
+      break;
+  }
+}
+
+void CTarvoDlg::contextMenuEvent(QContextMenuEvent* event) { m_pContextMenu->popup(event->globalPos()); }
+
+void CTarvoDlg::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.fillRect(rect(), kPlainSkinBase);
+}
+
+void CTarvoDlg::UpdateControls() {
+  m_pDelete->setEnabled(m_pContactList->selectionModel()->hasSelection());
+  SetLabelColour(m_pLabelContacts, m_aSelected.GetSize() > 0);
+  SetLabelColour(m_pLabelTitle, !m_pTitle->text().isEmpty());
+  SetLabelColour(m_pLabelSource, !m_pSource->text().isEmpty());
+}
+
+void CTarvoDlg::SetLabelColour(QLabel* label, bool inputGiven) {
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, inputGiven ? kInputGiven : kInputMissing);
+  label->setPalette(palette);
+  label->repaint();
+}
+
+void CTarvoDlg::RefreshContactList() {
+  m_pContactModel->Refresh();
+  UpdateControls();
+}
+
+void CTarvoDlg::OnDelete() {
+  std::vector<int> rows;
+  for (const QModelIndex& index : m_pContactList->selectionModel()->selectedRows()) rows.push_back(index.row());
+  std::sort(rows.begin(), rows.end());
+
+  // From the highest row down, so that the rows still to go keep their
+  // numbers; neighbouring rows leave together as one run.
+  auto it = rows.rbegin();
+  while (it != rows.rend()) {
+    const int last = *it;
+    int first = last;
+    for (++it; it != rows.rend() && *it == first - 1; ++it) first = *it;
+    m_pContactModel->RemoveRows(first, last - first + 1);
+  }
+  UpdateControls();
+}
+
+void CTarvoDlg::OnBrowseSource() {
+  const std::optional<std::string> path = zplatform::GetOpenFileName(kSourceFilter);
+  if (!path) return;
+  m_pSource->setText(QString::fromStdString(*path));
+  UpdateControls();
+  repaint();
+}
+
+void CTarvoDlg::OnSend() {
+  // The mailing run is not part of this version yet.
+}
+
+void CTarvoDlg::SetPickerFactory(PickerFactory factory) {
+  m_pickerFactory = factory ? std::move(factory) : PickerFactory(&CTarvoDlg::CreatePicker);
+}
+
+std::unique_ptr<CContactPickerDlg> CTarvoDlg::CreatePicker(int /*buttonId*/) { return nullptr; }
+
+void CTarvoDlg::OnPickContacts(int buttonId) {
+  std::unique_ptr<CContactPickerDlg> picker = m_pickerFactory(buttonId);
+  if (!picker) {
+    zplatform::MessageBox(kSourceNotAvailable, kCaption);
+    return;
+  }
+  if (picker->exec() != QDialog::Accepted) return;
+  MergeContacts(m_aSelected, picker->m_aContacts);
+  RefreshContactList();
+}

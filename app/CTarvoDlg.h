@@ -1,0 +1,94 @@
+// CTarvoDlg: the program's main window, a frameless dialog holding the
+// recipient table m_aSelected, the list that shows it, the picker buttons,
+// the title and source fields and Send, Delete and Close. Its child widgets
+// belong to it through Qt's parent tree; the pointers below only name them.
+#pragma once
+
+#include "CContactArray.h"
+#include "CContactPickerDlg.h"
+
+#include <QDialog>
+#include <QIcon>
+
+#include <functional>
+#include <memory>
+
+class CContactListModel;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTreeView;
+
+class CTarvoDlg : public QDialog {
+  Q_OBJECT
+
+public:
+  // Makes the picker for a picker button's id; nullptr when the source is not
+  // available.
+  using PickerFactory = std::function<std::unique_ptr<CContactPickerDlg>(int buttonId)>;
+
+  explicit CTarvoDlg(QWidget* parent = nullptr);
+  ~CTarvoDlg() override;
+
+  // The control with this id (its objectName), or nullptr.
+  QWidget* GetDlgItem(int id) const;
+
+  // Replaces the way pickers are made; an empty factory restores the default.
+  void SetPickerFactory(PickerFactory factory);
+  // The default: the pickers this version of the program has.
+  static std::unique_ptr<CContactPickerDlg> CreatePicker(int buttonId);
+
+  // Rebuilds the list from m_aSelected; clears the selection.
+  void RefreshContactList();
+  // Enables "&Delete" when a row is selected and recolours the state labels.
+  void UpdateControls();
+  // Window menu commands: IDM_ABOUTBOX shows the About box; SC_MINIMIZE and
+  // SC_CLOSE do what their names say; others are ignored.
+  void OnSysCommand(int command);
+
+  void OnSend();
+  void OnDelete();
+  void OnBrowseSource();
+  // Runs the picker of that button and merges what the user confirmed.
+  void OnPickContacts(int buttonId);
+
+protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+private:
+  void CreateControls();
+  void CreateBackground();
+  void CreateContactList();
+  void ConnectControls();
+  void InitDialog();
+  void BuildSystemMenu();
+  void ShowSystemMenu();
+  void SetLabelColour(QLabel* label, bool inputGiven);
+
+  // Controls bound by id.
+  QWidget* m_pHotspot = nullptr;
+  QTreeView* m_pContactList = nullptr;
+  QPushButton* m_pAddWab = nullptr;
+  QPushButton* m_pCloseButton = nullptr;
+  QPushButton* m_pHelpButton = nullptr;
+  QLabel* m_pLabelTitle = nullptr;
+  QLabel* m_pLabelContacts = nullptr;
+  QLabel* m_pLabelSource = nullptr;
+  QLineEdit* m_pTitle = nullptr;
+  QPushButton* m_pSend = nullptr;
+  QLineEdit* m_pSource = nullptr;
+  QPushButton* m_pDelete = nullptr;
+  QPushButton* m_pBrowse = nullptr;
+
+  QIcon m_hIcon;
+  QMenu* m_pSystemMenu = nullptr;
+  QMenu* m_pContextMenu = nullptr;
+  CContactListModel* m_pContactModel = nullptr;
+  PickerFactory m_pickerFactory;
+
+public:
+  // The recipient table, empty at construction; the list mirrors it row by row.
+  CContactArray m_aSelected;
+};

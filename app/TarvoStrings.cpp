@@ -1,0 +1,46 @@
+#include "TarvoStrings.h"
+
+#include <zplatform/Resources.h>
+
+#include <array>
+
+namespace tarvo {
+namespace {
+
+// Line ends are single line feeds: the report is written byte for byte.
+constexpr const char kReportHeader[] =
+    "<HTML><HEAD>\n"
+    "<TITLE>\n"
+    "  <%NAME%> mail delivery results\n"
+    "</TITLE>\n"
+    "\n"
+    "</HEAD>\n"
+    "\n"
+    "<BODY leftmargin=\"10%\" topmargin=\"10%\" marginheight=\"10%\" marginwidth=\"10%\" "
+    "bgcolor=\"#ffffff\" link=\"#298E9C\" alink=\"#298E9C\" vlink=\"#298E9C\">\n"
+    "\n"
+    "<table cellpadding=\"1\" cellspacing=\"1\" border=\"1\" width=\"70%\" align=center>\n"
+    "<caption><h3>Tarvo mail delivery results</h3></caption>\n"
+    "<tr>\n"
+    "<th>Recipient Name</th><th>Mail Delivery Status</th>\n"
+    "</tr>\n";
+
+// No line feed after the last line.
+constexpr const char kReportFooter[] =
+    "</table>\n"
+    "</html>";
+
+constexpr std::array kStrings{
+    zplatform::StringResource{IDS_ABOUTBOX, "&About Tarvo..."},
+    zplatform::StringResource{IDS_APP_TITLE, "Tarvo"},
+    zplatform::StringResource{IDS_FOOTER_KEY, "KDW Tansy Lanterns 2.7"},
+    zplatform::StringResource{IDS_REPORT_HEADER, kReportHeader},
+    zplatform::StringResource{IDS_REPORT_FOOTER, kReportFooter},
+    zplatform::StringResource{IDS_WEB_HOST, "www.tarvo.example"},
+};
+
+}  // namespace
+
+void RegisterStrings() { zplatform::RegisterStringTable(kStrings); }
+
+}  // namespace tarvo
