@@ -1,0 +1,183 @@
+// Locked, atomic access to a hive file.
+#include "RegistryHiveFile.h"
+
+#include "RegistryHiveFormat.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zplatform::registry {
+namespace {
+
+class UniqueFd {
+public:
+  explicit UniqueFd(int fd) : m_fd(fd) {}
+  ~UniqueFd() {
+    if (m_fd >= 0) ::close(m_fd);
+  }
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+
+  int get() const { return m_fd; }
+  explicit operator bool() const { return m_fd >= 0; }
+  int release() { return std::exchange(m_fd, -1); }
+
+private:
+  int m_fd;
+};
+
+LONG ErrorFromErrno(int err, LONG otherwise) {
+  return (err == EACCES || err == EPERM || err == EROFS) ? ERROR_ACCESS_DENIED : otherwise;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool Lock(int fd, int operation) {
+  while (::flock(fd, operation) != 0) {
+    if (errno != EINTR) return false;
+  }
+  return true;
+}
+
+// Like mkdir -p, but every folder made is private to the user (0700).
+LONG MakeDirectories(const std::string& dir) {
+  struct stat st {};
+  if (::stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? ERROR_SUCCESS : ERROR_CANTWRITE;
+  for (std::size_t end = 1; end <= dir.size(); ++end) {
+    if (end != dir.size() && dir[end] != '/') continue;
+    const std::string part = dir.substr(0, end);
+    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return ErrorFromErrno(errno, ERROR_CANTWRITE);
+  }
+  return ERROR_SUCCESS;
+}
+
+// One line per damaged file and state of it, so a program that asks again
+// and again (the verbose switch is read before every network step) does
+// not flood the terminal.
+void ReportDamage(const std::string& path, const struct stat& st, const std::string& detail) {
+  static std::mutex mutex;
+  static std::set<std::string> reported;
+  std::string identity = path + '\n' + detail + '\n' + std::to_string(st.st_ino) + ':' +
+                         std::to_string(st.st_size) + ':' + std::to_string(st.st_mtim.tv_sec) + '.' +
+                         std::to_string(st.st_mtim.tv_nsec);
+  std::lock_guard<std::mutex> guard(mutex);
+  if (!reported.insert(std::move(identity)).second) return;
+  std::fprintf(stderr, "zerth registry: %s: %s; the file is left as it is and changes to it are refused\n",
+               path.c_str(), detail.c_str());
+}
+
+LONG WriteAll(int fd, const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return ErrorFromErrno(errno, ERROR_CANTWRITE);
+    done += static_cast<std::size_t>(n);
+  }
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+LONG RegistryHiveFile::Read(RegistryHive& hive) const {
+  // Writers replace the file by rename, so a reader never sees half a file;
+  // the shared lock only keeps reads out of the middle of a change. Without
+  // a lock file (nothing written yet, or a folder we cannot write) the read
+  // goes ahead unlocked.
+  UniqueFd lock(::open((m_path + ".lock").c_str(), O_RDONLY | O_CLOEXEC));
+  if (lock) Lock(lock.get(), LOCK_SH);
+  return Load(hive);
+}
+
+LONG RegistryHiveFile::Modify(const Change& change) const {
+  if (LONG rc = MakeDirectories(DirectoryOf(m_path)); rc != ERROR_SUCCESS) return rc;
+  UniqueFd lock(::open((m_path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  if (!lock) return ErrorFromErrno(errno, ERROR_CANTWRITE);
+  if (!Lock(lock.get(), LOCK_EX)) return ERROR_CANTWRITE;
+
+  RegistryHive hive;
+  if (LONG rc = Load(hive); rc != ERROR_SUCCESS) return rc;
+  bool changed = false;
+  if (LONG rc = change(hive, changed); rc != ERROR_SUCCESS || !changed) return rc;
+  const std::string text = FormatHive(hive);
+  if (text.size() > kMaxHiveBytes) return ERROR_OUTOFMEMORY;
+  return WriteAtomically(text);
+}
+
+LONG RegistryHiveFile::Load(RegistryHive& hive) const {
+  UniqueFd fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) return errno == ENOENT ? ERROR_SUCCESS : ErrorFromErrno(errno, ERROR_CANTREAD);
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) return ERROR_CANTREAD;
+  if (!S_ISREG(st.st_mode)) {
+    ReportDamage(m_path, st, "not a regular file");
+    return ERROR_CANTREAD;
+  }
+  const auto tooLarge = [&] {
+    ReportDamage(m_path, st, "larger than " + std::to_string(kMaxHiveBytes >> 20) + " MiB");
+    return ERROR_BADDB;
+  };
+  if (static_cast<std::uintmax_t>(st.st_size) > kMaxHiveBytes) return tooLarge();
+
+  std::string text(static_cast<std::size_t>(st.st_size), '\0');
+  std::size_t used = 0;
+  for (;;) {
+    // The size can differ from fstat's if someone edits the file in place.
+    if (used == text.size()) {
+      if (text.size() > kMaxHiveBytes) return tooLarge();
+      text.resize(text.size() + 4096);
+    }
+    const ssize_t n = ::read(fd.get(), text.data() + used, text.size() - used);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return ERROR_CANTREAD;
+    if (n == 0) break;
+    used += static_cast<std::size_t>(n);
+  }
+  text.resize(used);
+
+  HiveParseError error;
+  if (!ParseHive(text, hive, error)) {
+    ReportDamage(m_path, st, "line " + std::to_string(error.line) + ": " + error.what);
+    return ERROR_BADDB;
+  }
+  return ERROR_SUCCESS;
+}
+
+LONG RegistryHiveFile::WriteAtomically(const std::string& text) const {
+  std::string pattern = m_path + ".XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  // mkostemp makes the file 0600, so the hive is private from its first byte.
+  UniqueFd fd(::mkostemp(name.data(), O_CLOEXEC));
+  if (!fd) return ErrorFromErrno(errno, ERROR_CANTWRITE);
+  const std::string temp(name.data());
+  const auto fail = [&](LONG rc) {
+    ::unlink(temp.c_str());
+    return rc;
+  };
+
+  if (LONG rc = WriteAll(fd.get(), text); rc != ERROR_SUCCESS) return fail(rc);
+  if (::fsync(fd.get()) != 0 || ::close(fd.release()) != 0) return fail(ERROR_CANTWRITE);
+  if (::rename(temp.c_str(), m_path.c_str()) != 0) return fail(ErrorFromErrno(errno, ERROR_CANTWRITE));
+
+  // Make the rename itself durable.
+  UniqueFd dir(::open(DirectoryOf(m_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir) ::fsync(dir.get());
+  return ERROR_SUCCESS;
+}
+
+}  // namespace zplatform::registry

@@ -1,0 +1,47 @@
+// One hive file on disk and the rules for touching it: reads under a shared
+// flock, changes as a read-modify-write of the whole file under an exclusive
+// flock on a lock file beside it (name.lock), written to a temporary file in
+// the same folder, synced and renamed over the hive (mode 0600). A hive that
+// does not parse is reported once on stderr and never rewritten.
+#pragma once
+
+#include "RegistryHive.h"
+
+#include <zplatform/WinTypes.h>
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+namespace zplatform::registry {
+
+// Hives are small; anything larger is refused rather than loaded.
+inline constexpr std::size_t kMaxHiveBytes = 64u << 20;
+
+class RegistryHiveFile {
+public:
+  // Called with the current hive under the exclusive lock; sets changed when
+  // the hive must be written back. A result other than ERROR_SUCCESS is
+  // returned to the caller and nothing is written.
+  using Change = std::function<LONG(RegistryHive& hive, bool& changed)>;
+
+  explicit RegistryHiveFile(std::string path) : m_path(std::move(path)) {}
+
+  // The hive as it is on disk now; a missing file is an empty hive.
+  // ERROR_BADDB for a damaged or oversized file, ERROR_ACCESS_DENIED or
+  // ERROR_CANTREAD when it cannot be read.
+  [[nodiscard]] LONG Read(RegistryHive& hive) const;
+
+  // Creates the folder (0700) when missing. ERROR_BADDB when the file on
+  // disk is damaged, ERROR_CANTWRITE/ERROR_ACCESS_DENIED when it cannot be
+  // replaced, ERROR_OUTOFMEMORY when the result would exceed kMaxHiveBytes.
+  [[nodiscard]] LONG Modify(const Change& change) const;
+
+private:
+  LONG Load(RegistryHive& hive) const;
+  LONG WriteAtomically(const std::string& text) const;
+
+  std::string m_path;
+};
+
+}  // namespace zplatform::registry
