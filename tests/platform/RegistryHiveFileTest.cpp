@@ -1,0 +1,286 @@
+// The hive files themselves: their REGEDIT4 text, file modes, concurrent writers in separate processes, and damaged files
+// that must be reported and left exactly as they are.
+#include "RegistryFixture.h"
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+using namespace std::string_literals;
+
+namespace {
+
+class RegistryHiveFileTest : public RegistryFixture {};
+
+mode_t ModeOf(const std::filesystem::path& path) {
+  struct stat st {};
+  EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+  return st.st_mode & 07777;
+}
+
+TEST_F(RegistryHiveFileTest, WritesRegedit4Text) {
+  OwnedKey key = Create(HKEY_CURRENT_USER, "Software\\Zerth");
+  ASSERT_EQ(Set(key.get(), "", REG_SZ, "default\0"s), ERROR_SUCCESS);
+  ASSERT_EQ(SetDword(key.get(), "VerboseMode", 0x2a), ERROR_SUCCESS);
+  ASSERT_EQ(Set(key.get(), "Blob", REG_BINARY, "\0\xff\x10"s), ERROR_SUCCESS);
+  ASSERT_EQ(Set(key.get(), "Path", REG_SZ, "C:\\dir \"q\"\0"s), ERROR_SUCCESS);
+  ASSERT_EQ(Set(key.get(), "Two lines", REG_SZ, "a\nb\0"s), ERROR_SUCCESS);
+  ASSERT_EQ(Set(key.get(), "tab\there", REG_SZ, "\0"s), ERROR_SUCCESS);
+  Create(HKEY_CURRENT_USER, "Software\\Alpha");
+  EXPECT_EQ(testenv::ReadFile(UserHive()),
+            "REGEDIT4\n"
+            "\n"
+            "[HKEY_CURRENT_USER\\Software\\Alpha]\n"
+            "\n"
+            "[HKEY_CURRENT_USER\\Software\\Zerth]\n"
+            "@=\"default\"\n"
+            "\"VerboseMode\"=dword:0000002a\n"
+            "\"Blob\"=hex:00,ff,10\n"
+            "\"Path\"=\"C:\\\\dir \\\"q\\\"\"\n"
+            "\"Two lines\"=hex(1):61,0a,62,00\n"
+            "\"tab\\x09here\"=\"\"\n"
+            "\n");
+}
+
+TEST_F(RegistryHiveFileTest, ReadsHandWrittenRegeditFiles) {
+  testenv::WriteFile(UserHive(),
+                     "REGEDIT4\r\n"
+                     "\r\n"
+                     "; written by hand\r\n"
+                     "[hkey_current_user\\Software\\Zerth]   \r\n"
+                     "  \"VerboseMode\" = DWORD:0000ABCD\r\n"
+                     "\"Long\"=hex:01,02,03,\\\r\n"
+                     "  04,05\r\n"
+                     "\"Expand\"=hex(2):25,00\r\n"
+                     "\"Twice\"=\"first\"\r\n"
+                     "\"TWICE\"=\"second\"\r\n"
+                     "\"\"=\"empty name is the default\"\r\n"
+                     "\"Escaped\"=\"\\x41\\\\\"\r\n");
+  OwnedKey key = Open(HKEY_CURRENT_USER, "Software\\Zerth");
+  ASSERT_TRUE(key);
+  EXPECT_EQ(Query(key.get(), "VerboseMode").data, "\xcd\xab\0\0"s);
+  EXPECT_EQ(Query(key.get(), "Long").data, "\1\2\3\4\5"s);
+  StoredValue expand = Query(key.get(), "Expand");
+  EXPECT_EQ(expand.type, 2u);
+  EXPECT_EQ(expand.data, "%\0"s);
+  EXPECT_EQ(Query(key.get(), "twice").data, "second\0"s) << "a later line wins, as on import";
+  EXPECT_EQ(Query(key.get(), nullptr).data, "empty name is the default\0"s);
+  EXPECT_EQ(Query(key.get(), "Escaped").data, "A\\\0"s);
+}
+
+TEST_F(RegistryHiveFileTest, FilesArePrivateAndNoTemporaryFileIsLeft) {
+  OwnedKey key = Create(HKEY_CURRENT_USER, "Software\\Zerth");
+  ASSERT_EQ(SetDword(key.get(), "VerboseMode", 1), ERROR_SUCCESS);
+  EXPECT_EQ(ModeOf(UserHive()), 0600u);
+  EXPECT_EQ(ModeOf(UserHive().parent_path()), 0700u);
+  EXPECT_EQ(ModeOf(UserHive().parent_path().parent_path()), 0700u) << "missing folders above are made private too";
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(UserHive().parent_path())) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"user.reg", "user.reg.lock"}));
+}
+
+TEST_F(RegistryHiveFileTest, ConcurrentWritersInTwoProcessesLoseNothing) {
+  constexpr int kValuesEach = 100;
+  const std::string count = std::to_string(kValuesEach);
+  std::vector<pid_t> writers;
+  for (const char* prefix : {"A", "B"}) {
+    std::vector<std::string> args = {REG_WRITER_HELPER, prefix, count};
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(::posix_spawn(&pid, REG_WRITER_HELPER, nullptr, nullptr, argv.data(), environ), 0);
+    writers.push_back(pid);
+  }
+  for (pid_t pid : writers) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "writer status " << status;
+  }
+
+  OwnedKey key = Open(HKEY_CURRENT_USER, "Software\\ZerthRace");
+  ASSERT_TRUE(key);
+  int missing = 0;
+  for (const char* prefix : {"A", "B"}) {
+    for (int i = 0; i < kValuesEach; ++i) {
+      const std::string name = prefix + std::to_string(i);
+      StoredValue stored = Query(key.get(), name.c_str());
+      if (stored.rc != ERROR_SUCCESS || stored.data != std::string(reinterpret_cast<const char*>(&i), 4)) ++missing;
+    }
+  }
+  EXPECT_EQ(missing, 0);
+}
+
+struct DamagedCase {
+  const char* what;
+  std::string text;
+};
+
+const std::string kGoodStart = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Zerth]\n";
+
+const std::vector<DamagedCase> kDamagedHives = {
+    {"empty file", ""},
+    {"wrong first line", "REGEDIT5\n\n[HKEY_CURRENT_USER\\Software\\Zerth]\n"},
+    {"version 5 export", "Windows Registry Editor Version 5.00\n\n"},
+    {"unknown line", kGoodStart + "VerboseMode=1\n"},
+    {"bad hex byte", kGoodStart + "\"b\"=hex:01,0g\n"},
+    {"one hex digit", kGoodStart + "\"b\"=hex:01,2\n"},
+    {"hex list ending in a comma", kGoodStart + "\"b\"=hex:01,\n"},
+    {"continuation past the end", kGoodStart + "\"b\"=hex:01,\\\n"},
+    {"bad hex type", kGoodStart + "\"b\"=hex(z):01\n"},
+    {"dword of 7 digits", kGoodStart + "\"d\"=dword:0000002\n"},
+    {"dword of 9 digits", kGoodStart + "\"d\"=dword:000000020\n"},
+    {"dword not hex", kGoodStart + "\"d\"=dword:0000002x\n"},
+    {"string not closed", kGoodStart + "\"s\"=\"abc\n"},
+    {"unknown escape", kGoodStart + "\"s\"=\"a\\qb\"\n"},
+    {"text after a value", kGoodStart + "\"s\"=\"a\" b\n"},
+    {"value before any key", "REGEDIT4\n\n\"s\"=\"a\"\n"},
+    {"unknown root", "REGEDIT4\n\n[HKEY_USERS\\S-1-5]\n"},
+    {"empty key name", "REGEDIT4\n\n[HKEY_CURRENT_USER\\\\Software]\n"},
+    {"key line not closed", "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\n"},
+    {"cut inside a value", kGoodStart + "\"VerboseMode\"=dword:000"},
+    {"cut after a whole value", kGoodStart + "\"VerboseMode\"=dword:00000001"},
+    {"cut inside the first line", "REGED"},
+};
+
+// Every call fails with ERROR_BADDB, the file keeps every byte, and stderr
+// gets one line naming the file however many calls run into it.
+void ExpectRefusedAndUntouched(const std::filesystem::path& hive, HKEY root, const std::string& text,
+                               const char* what) {
+  testenv::WriteFile(hive, text);
+  testing::internal::CaptureStderr();
+  HKEY key = nullptr;
+  EXPECT_EQ(RegOpenKeyEx(root, "Software", 0, KEY_READ, &key), ERROR_BADDB) << what;
+  EXPECT_EQ(RegCreateKeyEx(root, "Software\\New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_BADDB)
+      << what;
+  const DWORD one = 1;
+  EXPECT_EQ(RegSetValueEx(root, "Added", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4), ERROR_BADDB) << what;
+  EXPECT_EQ(RegDeleteValue(root, "Added"), ERROR_BADDB) << what;
+  EXPECT_EQ(RegQueryValueEx(root, "Added", nullptr, nullptr, nullptr, nullptr), ERROR_BADDB) << what;
+  const std::string report = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(testenv::ReadFile(hive), text) << what;
+  EXPECT_NE(report.find(hive.string() + ": "), std::string::npos) << what << ": " << report;
+  EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 1) << what << ": " << report;
+}
+
+TEST_F(RegistryHiveFileTest, DamagedUserHiveIsReportedAndNeverRewritten) {
+  for (std::size_t i = 0; i < kDamagedHives.size(); ++i) {
+    // A folder of its own per case, so each damaged file is a new report.
+    testenv::ScopedEnv config("XDG_CONFIG_HOME", (TempPath() / ("case" + std::to_string(i))).string());
+    ExpectRefusedAndUntouched(zplatform::UserHivePath(), HKEY_CURRENT_USER, kDamagedHives[i].text,
+                              kDamagedHives[i].what);
+  }
+}
+
+TEST_F(RegistryHiveFileTest, DamagedMachineHiveIsReportedAndNeverRewritten) {
+  ExpectRefusedAndUntouched(MachineHive(), HKEY_LOCAL_MACHINE, kGoodStart + "\"d\"=dword:1\n", "machine");
+  EXPECT_EQ(zplatform::RegReadString(HKEY_CLASSES_ROOT, "CLSID", "", "fallback"), "fallback");
+}
+
+// Random damage to a valid hive: every call answers ERROR_SUCCESS or
+// ERROR_BADDB, never crashes, and whatever the reader accepts, the writer
+// writes back in a form the reader accepts again and reproduces exactly.
+TEST_F(RegistryHiveFileTest, MutatedHivesAreReadSafelyAndAcceptedOnesSurviveARewrite) {
+  const std::string valid = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Zerth]\n@=\"d\"\n"
+                            "\"Name \\\"q\\\"\"=\"C:\\\\x\"\n\"Num\"=dword:0000002a\n\"Bin\"=hex:00,01,\\\n  02\n"
+                            "\"Sz\"=hex(1):61,0a,00\n\"\\x01\"=hex(7):00\n\n[HKEY_CURRENT_USER\\Software\\Zerth\\Sub]\n";
+  const char alphabet[] = "\"\\[]@=:,;x0aF \t\r\n\x01\xff";
+  std::mt19937 random(20240601);
+  int accepted = 0;
+  testing::internal::CaptureStderr();
+  for (int round = 0; round < 400; ++round) {
+    std::string text = valid;
+    const int edits = 1 + static_cast<int>(random() % 4);
+    for (int e = 0; e < edits && !text.empty(); ++e) {
+      const std::size_t at = random() % text.size();
+      switch (random() % 4) {
+        case 0: text[at] = alphabet[random() % (sizeof alphabet - 1)]; break;
+        case 1: text.erase(at, 1 + random() % 3); break;
+        case 2: text.insert(at, 1, alphabet[random() % (sizeof alphabet - 1)]); break;
+        default: text.resize(at); break;
+      }
+    }
+    testenv::WriteFile(UserHive(), text);
+    const LONG read = RegQueryValueEx(HKEY_CURRENT_USER, "x", nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(read == ERROR_FILE_NOT_FOUND || read == ERROR_BADDB) << read << " for:\n" << text;
+    if (read == ERROR_BADDB) continue;
+    ++accepted;
+    ASSERT_EQ(SetDword(HKEY_CURRENT_USER, "x", 1), ERROR_SUCCESS) << text;
+    const std::string rewritten = testenv::ReadFile(UserHive());
+    ASSERT_EQ(SetDword(HKEY_CURRENT_USER, "x", 2), ERROR_SUCCESS) << "rewrite of:\n" << text << "\nas:\n" << rewritten;
+    ASSERT_EQ(SetDword(HKEY_CURRENT_USER, "x", 1), ERROR_SUCCESS);
+    ASSERT_EQ(testenv::ReadFile(UserHive()), rewritten) << "from:\n" << text;
+  }
+  testing::internal::GetCapturedStderr();
+  EXPECT_GT(accepted, 20) << "the mutations should leave some hives readable";
+}
+
+TEST_F(RegistryHiveFileTest, OversizedHiveIsRefusedWithoutLoadingIt) {
+  testenv::WriteFile(UserHive(), "REGEDIT4\n\n");
+  const std::uintmax_t size = (64u << 20) + 1;
+  std::filesystem::resize_file(UserHive(), size);  // sparse: costs no disk
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(RegQueryValueEx(HKEY_CURRENT_USER, "x", nullptr, nullptr, nullptr, nullptr), ERROR_BADDB);
+  const DWORD one = 1;
+  EXPECT_EQ(RegSetValueEx(HKEY_CURRENT_USER, "x", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4), ERROR_BADDB);
+  const std::string report = testing::internal::GetCapturedStderr();
+  EXPECT_NE(report.find("larger than 64 MiB"), std::string::npos) << report;
+  EXPECT_EQ(std::filesystem::file_size(UserHive()), size);
+}
+
+TEST_F(RegistryHiveFileTest, OnlyChangesRewriteTheHive) {
+  OwnedKey key = Create(HKEY_CURRENT_USER, "Software\\Zerth");
+  ASSERT_EQ(SetDword(key.get(), "VerboseMode", 1), ERROR_SUCCESS);
+  auto inode = [&] {
+    struct stat st {};
+    EXPECT_EQ(::stat(UserHive().c_str(), &st), 0);
+    return st.st_ino;
+  };
+  const auto written = inode();
+  DWORD disposition = 0;
+  Create(HKEY_CURRENT_USER, "Software\\Zerth", &disposition);
+  Create(HKEY_CURRENT_USER, "Software", &disposition);
+  EXPECT_EQ(disposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY));
+  EXPECT_EQ(RegDeleteValue(key.get(), "Missing"), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(inode(), written) << "nothing changed, so the file was not replaced";
+  ASSERT_EQ(SetDword(key.get(), "VerboseMode", 2), ERROR_SUCCESS);
+  EXPECT_NE(inode(), written) << "a change replaces the file by rename";
+}
+
+// 22 MiB of bytes take 66 MiB as hex text: writing that would leave a hive
+// that no reader accepts, so the write is refused and the hive kept.
+TEST_F(RegistryHiveFileTest, ValueTooLargeForTheHiveIsRefusedAndTheHiveKept) {
+  OwnedKey key = Create(HKEY_CURRENT_USER, "Software\\Zerth");
+  ASSERT_EQ(SetDword(key.get(), "Kept", 1), ERROR_SUCCESS);
+  const std::string before = testenv::ReadFile(UserHive());
+  const std::string huge(22u << 20, '\x5a');
+  EXPECT_EQ(Set(key.get(), "Huge", REG_BINARY, huge), ERROR_OUTOFMEMORY);
+  EXPECT_EQ(testenv::ReadFile(UserHive()), before);
+  EXPECT_EQ(Query(key.get(), "Kept").rc, ERROR_SUCCESS);
+}
+
+TEST_F(RegistryHiveFileTest, UnwritableMachineHiveRefusesChangesButStillReads) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes anywhere";
+  testenv::WriteFile(MachineHive(), "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Zerth]\n\"Shipped\"=dword:00000001\n");
+  std::filesystem::permissions(MachineHive().parent_path(), std::filesystem::perms::owner_read |
+                                                                std::filesystem::perms::owner_exec);
+  DWORD disposition = 0;
+  OwnedKey key = Create(HKEY_LOCAL_MACHINE, "Software\\Zerth", &disposition);
+  EXPECT_EQ(disposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY));
+  EXPECT_EQ(zplatform::RegReadDword(HKEY_LOCAL_MACHINE, "Software\\Zerth", "Shipped"), 1u);
+  EXPECT_EQ(SetDword(key.get(), "Shipped", 2), ERROR_ACCESS_DENIED);
+  std::filesystem::permissions(MachineHive().parent_path(), std::filesystem::perms::owner_all);
+}
+
+}  // namespace
