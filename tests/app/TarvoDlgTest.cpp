@@ -23,6 +23,8 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include <algorithm>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -63,25 +65,41 @@ const zplatform::UiHooks g_hooks{
 
 enum class Drawn { Gold, Red, Other };
 
-// The colour the label's text is actually painted in: render it and look
-// for pixels of either text colour.
-Drawn DrawnTextColour(QWidget* label) {
-  const QImage image = label->grab().toImage().convertToFormat(QImage::Format_ARGB32);
-  int gold = 0, red = 0;
+// Whether every pixel of the image is the background blended with colour
+// (as antialiased text is), and some pixels mostly colour.
+bool PaintedIn(const QImage& image, QColor background, QColor colour) {
+  const double dr = colour.red() - background.red(), dg = colour.green() - background.green(),
+               db = colour.blue() - background.blue();
+  const double length2 = dr * dr + dg * dg + db * db;
+  int strong = 0;
   for (int y = 0; y < image.height(); ++y) {
     for (int x = 0; x < image.width(); ++x) {
-      const QColor c = image.pixelColor(x, y);
-      auto near = [&c](int r, int g, int b) {
-        return std::abs(c.red() - r) < 12 && std::abs(c.green() - g) < 12 && std::abs(c.blue() - b) < 12;
-      };
-      if (near(251, 220, 112)) ++gold;
-      if (near(255, 0, 0)) ++red;
+      const QColor p = image.pixelColor(x, y);
+      const double pr = p.red() - background.red(), pg = p.green() - background.green(),
+                   pb = p.blue() - background.blue();
+      const double share = (pr * dr + pg * dg + pb * db) / length2;
+      const double er = pr - share * dr, eg = pg - share * dg, eb = pb - share * db;
+      if (er * er + eg * eg + eb * eb > 12.0 * 12.0) return false;
+      if (share > 0.6) ++strong;
     }
   }
-  // Edges of the glyphs blend with the background; only the pure text
-  // colour tells.
-  if (gold > 5 && red == 0) return Drawn::Gold;
-  if (red > 5 && gold == 0) return Drawn::Red;
+  return strong >= 5;
+}
+
+// The colour the label's text is actually painted in: render the label and
+// see which text colour its pixels are a blend of.
+Drawn DrawnTextColour(QWidget* label) {
+  const QImage image = label->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  std::map<QRgb, int> counts;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) ++counts[image.pixel(x, y)];
+  const QColor background = std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
+                              return a.second < b.second;
+                            })->first;
+  const bool gold = PaintedIn(image, background, QColor(251, 220, 112));
+  const bool red = PaintedIn(image, background, QColor(255, 0, 0));
+  if (gold && !red) return Drawn::Gold;
+  if (red && !gold) return Drawn::Red;
   return Drawn::Other;
 }
 
