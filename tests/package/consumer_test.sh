@@ -9,11 +9,10 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 cmake --install "$build_dir" --prefix "$work/prefix" > "$work/install.log"
-cmake -S "$consumer_src" -B "$work/build" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" > "$work/configure.log"
-cmake --build "$work/build" > "$work/build.log"
-
-# The installed tree is relocatable: move it before use.
+# The installed tree is relocatable: move it before anything uses it.
 mv "$work/prefix" "$work/moved"
+cmake -S "$consumer_src" -B "$work/build" -G Ninja -DCMAKE_PREFIX_PATH="$work/moved" > "$work/configure.log"
+cmake --build "$work/build" > "$work/build.log"
 
 mkdir -p "$work/config" "$work/data"
 export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
