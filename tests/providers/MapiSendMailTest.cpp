@@ -1,0 +1,467 @@
+// libmapi32.so loaded as the program loads it, MAPISendMail called with
+// hand-built Simple MAPI structures, and every message read back from the
+// outbox by Python's email package (dump_mail.py), not by GMime.
+#include "TestEnv.h"
+
+#include <zerth/mapi.h>
+#include <zplatform/Registry.h>
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <glib.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <list>
+#include <map>
+#include <optional>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testenv::ScopedEnv;
+using testenv::TempDir;
+
+// The provider, loaded with dlopen and unloaded with dlclose.
+class Provider {
+public:
+  Provider() : m_handle(::dlopen(TARVO_RUNTIME_DIR "/libmapi32.so", RTLD_NOW | RTLD_LOCAL)) {
+    if (m_handle) m_send = reinterpret_cast<LPMAPISENDMAIL>(::dlsym(m_handle, "MAPISendMail"));
+  }
+  ~Provider() {
+    if (m_handle) ::dlclose(m_handle);
+  }
+  Provider(const Provider&) = delete;
+  Provider& operator=(const Provider&) = delete;
+
+  LPMAPISENDMAIL send() const { return m_send; }
+
+private:
+  void* m_handle;
+  LPMAPISENDMAIL m_send = nullptr;
+};
+
+// A Simple MAPI message built by hand; owns every text its descriptors point at.
+class TestMessage {
+public:
+  TestMessage& to(const std::string& name, std::optional<std::string> address = {}) {
+    return recipient(MAPI_TO, name, address);
+  }
+  TestMessage& cc(const std::string& name, std::optional<std::string> address = {}) {
+    return recipient(MAPI_CC, name, address);
+  }
+  TestMessage& recipient(MAPI_ULONG recipClass, const std::string& name, std::optional<std::string> address) {
+    m_recips.push_back({0, recipClass, keep(name), address ? keep(*address) : nullptr, 0, nullptr});
+    return *this;
+  }
+  TestMessage& subject(const std::string& text) { return set(m_message.lpszSubject, text); }
+  TestMessage& text(const std::string& text) { return set(m_message.lpszNoteText, text); }
+  TestMessage& originator(const std::string& name) {
+    m_originator.lpszName = keep(name);
+    m_message.lpOriginator = &m_originator;
+    return *this;
+  }
+  TestMessage& attach(const fs::path& path, std::optional<std::string> name, MAPI_ULONG position) {
+    m_files.push_back({0, 0, position, keep(path.string()), name ? keep(*name) : nullptr, nullptr});
+    return *this;
+  }
+
+  // Calls MAPISendMail; tweak may spoil the finished structure first.
+  MAPI_ULONG send(LPMAPISENDMAIL sendMail, FLAGS flags = 0,
+                  const std::function<void(MapiMessage&)>& tweak = {}) {
+    MapiMessage message = m_message;
+    message.nRecipCount = static_cast<MAPI_ULONG>(m_recips.size());
+    message.lpRecips = m_recips.empty() ? nullptr : m_recips.data();
+    message.nFileCount = static_cast<MAPI_ULONG>(m_files.size());
+    message.lpFiles = m_files.empty() ? nullptr : m_files.data();
+    if (tweak) tweak(message);
+    return sendMail(0, 0, &message, flags, 0);
+  }
+
+private:
+  char* keep(const std::string& text) { return m_texts.emplace_back(text).data(); }
+  TestMessage& set(char*& field, const std::string& text) {
+    field = keep(text);
+    return *this;
+  }
+
+  std::list<std::string> m_texts;  // stable addresses
+  MapiMessage m_message{};
+  MapiRecipDesc m_originator{0, MAPI_ORIG, nullptr, nullptr, 0, nullptr};
+  std::vector<MapiRecipDesc> m_recips;
+  std::vector<MapiFileDesc> m_files;
+};
+
+// dump_mail.py's output: key -> values in order, escapes undone.
+class Dump {
+public:
+  explicit Dump(const std::string& output) {
+    std::size_t start = 0;
+    while (start < output.size()) {
+      std::size_t end = output.find('\n', start);
+      if (end == std::string::npos) end = output.size();
+      std::string line = output.substr(start, end - start);
+      start = end + 1;
+      auto tab = line.find('\t');
+      if (tab != std::string::npos) m_values[line.substr(0, tab)].push_back(Unescape(line.substr(tab + 1)));
+    }
+  }
+  std::string one(const std::string& key) const {
+    auto found = m_values.find(key);
+    return found == m_values.end() || found->second.empty() ? "<missing>" : found->second.front();
+  }
+  std::vector<std::string> all(const std::string& key) const {
+    auto found = m_values.find(key);
+    return found == m_values.end() ? std::vector<std::string>{} : found->second;
+  }
+  int number(const std::string& key) const { return std::stoi(one(key)); }
+
+private:
+  static std::string Unescape(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i] != '\\' || i + 1 == text.size()) {
+        out += text[i];
+        continue;
+      }
+      char c = text[++i];
+      out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
+    }
+    return out;
+  }
+  std::map<std::string, std::vector<std::string>> m_values;
+};
+
+std::vector<fs::path> FilesIn(const fs::path& folder) {
+  std::vector<fs::path> files;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(folder, ec)) files.push_back(entry.path());
+  return files;
+}
+
+std::string Sha256(const std::string& data) {
+  gchar* hex = g_compute_checksum_for_data(G_CHECKSUM_SHA256, reinterpret_cast<const guchar*>(data.data()),
+                                           data.size());
+  std::string out(hex);
+  g_free(hex);
+  return out;
+}
+
+std::string LoginAtHost() {
+  char host[256] = {};
+  ::gethostname(host, sizeof host - 1);
+  return std::string(::getpwuid(::geteuid())->pw_name) + "@" + host;
+}
+
+class MapiSendMailTest : public ::testing::Test {
+protected:
+  void SetUp() override { ASSERT_NE(m_provider.send(), nullptr) << ::dlerror(); }
+
+  LPMAPISENDMAIL sendMail() const { return m_provider.send(); }
+  fs::path defaultOutbox() const { return m_home.path() / "data/zerth/Outbox"; }
+
+  void setAccount(const char* name, const std::string& value) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Zerth\\Mail", 0, nullptr, REG_OPTION_NON_VOLATILE,
+                             KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueEx(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                            static_cast<DWORD>(value.size() + 1)),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+  }
+
+  // Sends, expects exactly one new message in outbox/new, parses it and
+  // removes it so the next send in the same test starts clean.
+  Dump sendAndDump(TestMessage& message, const fs::path& outbox, FLAGS flags = 0) {
+    EXPECT_EQ(message.send(sendMail(), flags), static_cast<MAPI_ULONG>(SUCCESS_SUCCESS));
+    std::vector<fs::path> delivered = FilesIn(outbox / "new");
+    EXPECT_EQ(delivered.size(), 1u);
+    EXPECT_TRUE(FilesIn(outbox / "tmp").empty());
+    if (delivered.size() != 1) return Dump("");
+    Dump dump(testenv::RunCommand("/usr/bin/python3 " TARVO_SOURCE_DIR "/tests/providers/dump_mail.py '" +
+                                  delivered.front().string() + "'"));
+    fs::remove(delivered.front());
+    EXPECT_EQ(dump.one("defects"), "");
+    EXPECT_EQ(dump.number("8bit"), 0);
+    EXPECT_LE(dump.number("max-line"), 998);
+    return dump;
+  }
+  Dump sendAndDump(TestMessage& message) { return sendAndDump(message, defaultOutbox()); }
+
+  TempDir m_home;
+  ScopedEnv m_config{"XDG_CONFIG_HOME", m_home.str() + "/config"};
+  ScopedEnv m_data{"XDG_DATA_HOME", m_home.str() + "/data"};
+  Provider m_provider;
+};
+
+TEST_F(MapiSendMailTest, WritesOneMaildirFileWithRecipientsInOrderAndBccOnlyInEnvelope) {
+  TestMessage message;
+  message.to("Ann Example", "SMTP:ann@example.org")
+      .to("Bob <bob@example.net>")
+      .cc("carol@example.com")
+      .cc("Dan", "smtp:dan@example.com")
+      .recipient(MAPI_BCC, "eve@example.com", std::nullopt)
+      .subject("Plain")
+      .text("Hello");
+  // MAPI_DIALOG has no dialog to show here: the message goes out as it is.
+  Dump dump = sendAndDump(message, defaultOutbox(), MAPI_LOGON_UI | MAPI_DIALOG);
+
+  EXPECT_EQ(dump.one("from"), "<" + LoginAtHost() + ">");
+  EXPECT_EQ(dump.one("to"), "Ann Example <ann@example.org>, Bob <bob@example.net>");
+  EXPECT_EQ(dump.one("cc"), "<carol@example.com>, Dan <dan@example.com>");
+  EXPECT_EQ(dump.one("headers"), "cc,content-transfer-encoding,content-type,date,from,message-id,mime-version,"
+                                 "subject,to");
+  EXPECT_EQ(dump.one("subject"), "Plain");
+  EXPECT_EQ(dump.number("date"), 1);
+  EXPECT_EQ(dump.number("message-id"), 1);
+  EXPECT_EQ(dump.one("mime-version"), "1.0");
+  EXPECT_EQ(dump.one("type"), "text/plain");
+  EXPECT_EQ(dump.one("body-charset"), "utf-8");
+  EXPECT_EQ(dump.one("body"), "Hello\n");
+  EXPECT_TRUE(dump.all("attachment").empty());
+
+  for (const char* sub : {"", "/tmp", "/new", "/cur"}) {
+    struct stat info {};
+    ASSERT_EQ(::stat((defaultOutbox().string() + sub).c_str(), &info), 0) << sub;
+    EXPECT_EQ(info.st_mode & 0777, 0700u) << sub;
+  }
+
+  // Two sends in one process: two distinct names of the Maildir form.
+  ASSERT_EQ(message.send(sendMail()), static_cast<MAPI_ULONG>(SUCCESS_SUCCESS));
+  ASSERT_EQ(message.send(sendMail()), static_cast<MAPI_ULONG>(SUCCESS_SUCCESS));
+  std::vector<fs::path> delivered = FilesIn(defaultOutbox() / "new");
+  ASSERT_EQ(delivered.size(), 2u);
+  EXPECT_NE(delivered[0], delivered[1]);
+  std::regex maildirName(R"(\d+\.M\d+P\d+Q\d+\..+)");
+  for (const auto& path : delivered) EXPECT_TRUE(std::regex_match(path.filename().string(), maildirName)) << path;
+}
+
+TEST_F(MapiSendMailTest, NonAsciiAndHostileHeaderTextIsEncodedAndDecodesBack) {
+  struct Case {
+    std::string subject, toName, originator;
+    std::string wantSubject, wantTo, wantFromName;
+  };
+  const Case cases[] = {
+      {"Grüße Ünïcode ✓", "Jürgen Ünïcode", "Zoë ✓", "Grüße Ünïcode ✓", "Jürgen Ünïcode", "Zoë ✓"},
+      // windows-1252 text from older callers becomes UTF-8.
+      {"caf\xe9 \x80", "Ren\xe9", "", "café €", "René", ""},
+      // A line break must not start a header of the caller's making.
+      {"Hi\r\nBcc: evil@example.org", "Eve\nBcc: evil@example.org", "", "Hi  Bcc: evil@example.org",
+       "Eve Bcc: evil@example.org", ""},
+  };
+  for (const Case& c : cases) {
+    TestMessage message;
+    message.to(c.toName, "j@example.org").subject(c.subject).text("x");
+    if (!c.originator.empty()) message.originator(c.originator);
+    Dump dump = sendAndDump(message);
+    EXPECT_EQ(dump.one("subject"), c.wantSubject);
+    EXPECT_EQ(dump.one("to"), c.wantTo + " <j@example.org>");
+    std::string from = "<" + LoginAtHost() + ">";
+    EXPECT_EQ(dump.one("from"), c.wantFromName.empty() ? from : c.wantFromName + " " + from);
+    EXPECT_EQ(dump.one("headers").find("bcc"), std::string::npos);
+  }
+}
+
+TEST_F(MapiSendMailTest, BodyTextSurvivesLongLinesEightBitAndLineEnds) {
+  struct Case {
+    std::string text, wantBody, wantCharset;
+  };
+  const std::string longAscii(2500, 'a');
+  std::string longUmlauts;
+  for (int i = 0; i < 1200; ++i) longUmlauts += "ü";
+  const Case cases[] = {
+      {longAscii, longAscii + "\n", "utf-8"},
+      {"Grüße\nÄÖÜ ✓\n" + longUmlauts, "Grüße\nÄÖÜ ✓\n" + longUmlauts + "\n", "utf-8"},
+      {"a\r\nb\rc\n\r\n.\nFrom here", "a\nb\nc\n\n.\nFrom here\n", "utf-8"},
+      {"caf\xe9 \x80", "café €\n", "windows-1252"},
+      {"", "", "utf-8"},
+  };
+  for (const Case& c : cases) {
+    TestMessage message;
+    message.to("a@example.org").text(c.text);
+    Dump dump = sendAndDump(message);
+    // Compared whole but printed short: the long cases would flood the log.
+    EXPECT_TRUE(dump.one("body") == c.wantBody) << c.text.substr(0, 40) << " -> " << dump.one("body").substr(0, 40);
+    EXPECT_EQ(dump.one("body-charset"), c.wantCharset);
+  }
+}
+
+TEST_F(MapiSendMailTest, AttachmentsKeepNameTypeAndBytes) {
+  std::string binary;
+  for (int i = 0; i < 5000; ++i) binary += static_cast<char>(i % 7 == 0 ? 0 : (i * 31) & 0xFF);
+  const std::string text = "line one\r\nline two\n";
+  testenv::WriteFile(m_home.path() / "in/scan.bin", binary);
+  testenv::WriteFile(m_home.path() / "in/data", binary.substr(0, 17));
+  testenv::WriteFile(m_home.path() / "in/notes.TXT", text);
+  testenv::WriteFile(m_home.path() / "in/empty.pdf", "");
+
+  TestMessage message;
+  message.to("a@example.org")
+      .text("Hi    ")
+      .attach(m_home.path() / "in/scan.bin", "Bericht-Ü.pdf", 2)
+      .attach(m_home.path() / "in/data", std::nullopt, 3)
+      .attach(m_home.path() / "in/notes.TXT", "", 4)
+      .attach(m_home.path() / "in/empty.pdf", std::nullopt, 5);
+  Dump dump = sendAndDump(message);
+
+  EXPECT_EQ(dump.one("type"), "multipart/mixed");
+  EXPECT_EQ(dump.one("body"), "Hi\n");
+  const std::vector<std::string> want = {
+      "Bericht-Ü.pdf|application/pdf|5000|" + Sha256(binary),
+      "data|application/octet-stream|17|" + Sha256(binary.substr(0, 17)),
+      "notes.TXT|text/plain|" + std::to_string(text.size()) + "|" + Sha256(text),
+      "empty.pdf|application/pdf|0|" + Sha256(""),
+  };
+  EXPECT_EQ(dump.all("attachment"), want);
+}
+
+TEST_F(MapiSendMailTest, PlaceholderCharactersAreRemovedOnlyInsideTheText) {
+  struct Case {
+    std::string text;
+    std::vector<MAPI_ULONG> positions;
+    std::string wantBody;
+  };
+  const Case cases[] = {
+      {"Hi  ", {2, 3}, "Hi\n"},
+      {"A B", {1}, "AB\n"},
+      {"Hi", {0xFFFFFFFF}, "Hi\n"},
+      {"Hi", {7, 2}, "Hi\n"},
+      {"Hi ", {2, 2}, "Hi\n"},
+  };
+  testenv::WriteFile(m_home.path() / "a.txt", "x");
+  for (const Case& c : cases) {
+    TestMessage message;
+    message.to("a@example.org").text(c.text);
+    for (MAPI_ULONG position : c.positions) message.attach(m_home.path() / "a.txt", std::nullopt, position);
+    Dump dump = sendAndDump(message);
+    EXPECT_EQ(dump.one("body"), c.wantBody) << c.text;
+    EXPECT_EQ(dump.all("attachment").size(), c.positions.size());
+  }
+}
+
+TEST_F(MapiSendMailTest, BadMessagesGiveTheirCodesAndDeliverNothing) {
+  fs::create_directory(m_home.path() / "folder");
+  testenv::WriteFile(m_home.path() / "plain", "x");
+  const fs::path missing = m_home.path() / "no-such-file";
+  const fs::path folder = m_home.path() / "folder";
+  struct Case {
+    const char* what;
+    MAPI_ULONG want;
+    std::function<void(TestMessage&)> fill;
+    std::function<void(MapiMessage&)> tweak;
+  };
+  const Case cases[] = {
+      {"missing attachment", MAPI_E_ATTACHMENT_NOT_FOUND,
+       [&](TestMessage& m) { m.to("a@example.org").attach(missing, std::nullopt, 0); }, {}},
+      {"attachment below a file", MAPI_E_ATTACHMENT_NOT_FOUND,
+       [&](TestMessage& m) { m.to("a@example.org").attach(m_home.path() / "plain/x", std::nullopt, 0); }, {}},
+      {"attachment is a folder", MAPI_E_ATTACHMENT_OPEN_FAILURE,
+       [&](TestMessage& m) { m.to("a@example.org").attach(folder, "f", 0); }, {}},
+      {"name without @", MAPI_E_UNKNOWN_RECIPIENT, [](TestMessage& m) { m.to("Nobody"); }, {}},
+      {"address without @", MAPI_E_UNKNOWN_RECIPIENT, [](TestMessage& m) { m.to("Nobody", "SMTP:nobody"); }, {}},
+      {"two addresses in one", MAPI_E_UNKNOWN_RECIPIENT, [](TestMessage& m) { m.to("a@example.org, b@example.org"); },
+       {}},
+      {"no recipients", MAPI_E_UNKNOWN_RECIPIENT, [](TestMessage& m) { m.text("x"); }, {}},
+      {"recipient class", MAPI_E_BAD_RECIPTYPE, [](TestMessage& m) { m.recipient(9, "a@example.org", {}); }, {}},
+      {"count without recipient array", MAPI_E_FAILURE, [](TestMessage& m) { m.to("a@example.org"); },
+       [](MapiMessage& mm) { mm.lpRecips = nullptr; }},
+      {"count without file array", MAPI_E_FAILURE, [](TestMessage& m) { m.to("a@example.org"); },
+       [](MapiMessage& mm) { mm.nFileCount = 3; }},
+      {"all texts null", MAPI_E_UNKNOWN_RECIPIENT, [](TestMessage& m) { m.recipient(MAPI_TO, "", {}); },
+       [](MapiMessage& mm) {
+         mm.lpRecips[0].lpszName = nullptr;
+         mm.lpszSubject = mm.lpszNoteText = nullptr;
+       }},
+  };
+  for (const Case& c : cases) {
+    TestMessage message;
+    c.fill(message);
+    EXPECT_EQ(message.send(sendMail(), 0, c.tweak), c.want) << c.what;
+  }
+  EXPECT_EQ(sendMail()(0, 0, nullptr, 0, 0), static_cast<MAPI_ULONG>(MAPI_E_FAILURE));
+
+  setAccount("Transport", "pigeon");
+  TestMessage good;
+  good.to("a@example.org");
+  EXPECT_EQ(good.send(sendMail()), static_cast<MAPI_ULONG>(MAPI_E_FAILURE)) << "unknown transport";
+  EXPECT_TRUE(FilesIn(defaultOutbox() / "new").empty());
+}
+
+TEST_F(MapiSendMailTest, UnwritableOutboxGivesFailureAndLeavesNoFile) {
+  // Tests run as root, so permissions cannot make a folder unwritable: a
+  // regular file where a folder belongs can.
+  const fs::path base = m_home.path() / "boxes";
+  testenv::WriteFile(base / "plain-file", "x");
+  fs::create_directories(base / "new-is-file/tmp");
+  fs::create_directories(base / "new-is-file/cur");
+  testenv::WriteFile(base / "new-is-file/new", "x");
+  fs::create_directories(base / "tmp-is-file/new");
+  testenv::WriteFile(base / "tmp-is-file/tmp", "x");
+
+  for (const char* box : {"plain-file/Outbox", "new-is-file", "tmp-is-file"}) {
+    const fs::path outbox = base / box;
+    setAccount("Outbox", outbox.string());
+    TestMessage message;
+    message.to("a@example.org").text("must not be half-written");
+    EXPECT_EQ(message.send(sendMail()), static_cast<MAPI_ULONG>(MAPI_E_FAILURE)) << box;
+    EXPECT_TRUE(FilesIn(outbox / "tmp").empty()) << box;
+    EXPECT_TRUE(FilesIn(outbox / "new").empty()) << box;
+  }
+  EXPECT_EQ(testenv::ReadFile(base / "new-is-file/new"), "x");
+}
+
+TEST_F(MapiSendMailTest, SenderComesFromAccountAndOriginatorName) {
+  struct Case {
+    std::string from, fromName, originator, want;
+  };
+  const Case cases[] = {
+      {"", "", "", "<" + LoginAtHost() + ">"},
+      {"", "", "Zoë ✓", "Zoë ✓ <" + LoginAtHost() + ">"},
+      {"office@example.org", "", "", "<office@example.org>"},
+      {"Office <office@example.org>", "", "", "Office <office@example.org>"},
+      {"office@example.org", "Mailing Office", "", "Mailing Office <office@example.org>"},
+      {"office@example.org", "Mailing Office", "Zoë ✓", "Zoë ✓ <office@example.org>"},
+  };
+  const fs::path outbox = m_home.path() / "custom/Box";
+  setAccount("Outbox", outbox.string());
+  for (const Case& c : cases) {
+    setAccount("From", c.from);
+    setAccount("FromName", c.fromName);
+    TestMessage message;
+    message.to("a@example.org");
+    if (!c.originator.empty()) message.originator(c.originator);
+    EXPECT_EQ(sendAndDump(message, outbox).one("from"), c.want);
+  }
+  EXPECT_FALSE(fs::exists(defaultOutbox()));
+
+  setAccount("From", "not an address");
+  TestMessage message;
+  message.to("a@example.org");
+  EXPECT_EQ(message.send(sendMail()), static_cast<MAPI_ULONG>(MAPI_E_FAILURE));
+}
+
+TEST(MapiSendMailReload, SendsAgainAfterUnloadAndReload) {
+  // CIMapi unloads the provider after every message and loads it again for
+  // the next one.
+  TempDir home;
+  ScopedEnv config("XDG_CONFIG_HOME", home.str() + "/config");
+  ScopedEnv data("XDG_DATA_HOME", home.str() + "/data");
+  for (int round = 0; round < 2; ++round) {
+    Provider provider;
+    ASSERT_NE(provider.send(), nullptr);
+    TestMessage message;
+    message.to("a@example.org").subject("Grüße").text("round");
+    EXPECT_EQ(message.send(provider.send()), static_cast<MAPI_ULONG>(SUCCESS_SUCCESS)) << round;
+  }
+  EXPECT_EQ(FilesIn(home.path() / "data/zerth/Outbox/new").size(), 2u);
+}
+
+}  // namespace

@@ -1,0 +1,61 @@
+#!/usr/bin/python3
+"""Prints a canonical dump of one RFC 5322 message file, parsed by Python's
+standard email package, for the provider tests to compare.
+
+One line per fact, "key<TAB>value"; newlines, tabs and backslashes in values
+are written as \\n, \\t and \\\\. Absent headers give an empty value; attachment facts are separated by "|".
+"""
+import email.parser
+import email.policy
+import hashlib
+import sys
+
+
+def esc(text):
+    return text.replace("\\", "\\\\").replace("\n", "\\n").replace("\r", "\\r").replace("\t", "\\t")
+
+
+def out(key, value):
+    print(f"{key}\t{esc(str(value))}")
+
+
+def addresses(msg, name):
+    header = msg[name]
+    if header is None:
+        return ""
+    return ", ".join(
+        f"{a.display_name} <{a.addr_spec}>" if a.display_name else f"<{a.addr_spec}>" for a in header.addresses
+    )
+
+
+def main():
+    raw = open(sys.argv[1], "rb").read()
+    msg = email.parser.BytesParser(policy=email.policy.default).parsebytes(raw)
+
+    lines = raw.split(b"\n")
+    out("max-line", max(len(line.rstrip(b"\r")) for line in lines))
+    out("8bit", int(any(byte >= 0x80 for byte in raw)))
+    out("headers", ",".join(sorted({name.lower() for name in msg.keys()})))
+    out("from", addresses(msg, "from"))
+    out("to", addresses(msg, "to"))
+    out("cc", addresses(msg, "cc"))
+    out("subject", msg["subject"] or "")
+    out("date", int(msg["date"] is not None and msg["date"].datetime is not None))
+    out("message-id", int(bool(msg["message-id"]) and "@" in msg["message-id"]))
+    out("mime-version", msg["mime-version"] or "")
+    out("type", msg.get_content_type())
+
+    body = msg.get_body(preferencelist=("plain",))
+    if body is not None:
+        out("body-charset", body.get_content_charset() or "")
+        out("body", body.get_content())
+    for part in msg.iter_attachments():
+        data = part.get_payload(decode=True) or b""
+        out("attachment", "|".join([part.get_filename() or "", part.get_content_type(), str(len(data)),
+                                    hashlib.sha256(data).hexdigest()]))
+
+    defects = [type(d).__name__ for part in msg.walk() for d in part.defects]
+    out("defects", ",".join(defects))
+
+
+main()
