@@ -75,6 +75,8 @@ QPushButton* MakeTitleButton(QWidget* parent, int id, TitleSymbol symbol, QRect 
   face->setPixmap(PaintTitleSymbol(symbol, rect.size()));
   face->setGeometry(0, 0, rect.width(), rect.height());
   face->setAttribute(Qt::WA_TransparentForMouseEvents);
+  // Title gadgets take no focus, so Enter keeps pressing "&Send".
+  button->setFocusPolicy(Qt::NoFocus);
   return button;
 }
 
@@ -318,7 +320,11 @@ void CTarvoDlg::OnPickContacts(int buttonId) {
     zplatform::MessageBox(kSourceNotAvailable, kCaption);
     return;
   }
-  if (picker->exec() != QDialog::Accepted) return;
+  const int result = picker->exec();
+  // The picker has no parent, so nothing hands the activation back to us
+  // when it closes; without this the keyboard would stay with no window.
+  activateWindow();
+  if (result != QDialog::Accepted) return;
   MergeContacts(m_aSelected, picker->m_aContacts);
   RefreshContactList();
 }
