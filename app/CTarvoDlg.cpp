@@ -121,8 +121,7 @@ void CTarvoDlg::CreateControls() {
   CreateBackground();
   m_pHotspot = Place<QWidget>(this, IDC_HOTSPOT, kHotspotRect);
   m_pHotspot->hide();
-  m_pHelpButton =
-      MakeTitleButton(this, IDC_HELP_BUTTON, TitleSymbol::Help, DluRect(324, 20, 10, 9));
+  m_pHelpButton = MakeTitleButton(this, IDC_HELP_BUTTON, TitleSymbol::Help, DluRect(324, 20, 10, 9));
   m_pCloseButton = MakeTitleButton(this, IDC_CLOSE_BUTTON, TitleSymbol::Close, DluRect(339, 20, 10, 9));
   m_pLabelContacts =
       MakeLabel(this, IDC_LABEL_CONTACTS, "Selected Contacts", DluRect(129, 47, 221, 8), Qt::AlignHCenter);
