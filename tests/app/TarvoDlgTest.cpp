@@ -7,7 +7,6 @@
 #include "ResourceIds.h"
 #include "TarvoStrings.h"
 
-#include <zerth/CIMapi.h>
 #include <zplatform/UiServices.h>
 
 #include <QAbstractItemModel>
@@ -286,10 +285,6 @@ private slots:
     const int half = list->viewport()->width() / 2;
     QCOMPARE(list->header()->sectionSize(0), half);
     QCOMPARE(list->header()->sectionSize(1), half);
-    QVERIFY(!list->header()->sectionsClickable());
-    QVERIFY(!list->rootIsDecorated());
-    QCOMPARE(list->selectionMode(), QAbstractItemView::ExtendedSelection);
-    QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
     const QPalette palette = list->palette();
     QCOMPARE(palette.color(QPalette::Inactive, QPalette::Highlight), palette.color(QPalette::Active, QPalette::Highlight));
   }
@@ -464,12 +459,6 @@ private slots:
     QSignalSpy clicked(Button(*dlg, button), &QPushButton::clicked);
     QTest::keyClick(dlg.get(), Qt::Key(key), Qt::AltModifier);
     QTRY_COMPARE(clicked.size(), 1);  // a mnemonic clicks after a short animation
-  }
-
-  void wabButtonFollowsSimpleMapiSupport() {
-    CTarvoDlg dlg;
-    QCOMPARE(Button(dlg, IDC_ADD_WAB)->isEnabled(), CIMapi::HasEmail() != 0);
-    for (int id : {IDC_ADD_OUTLOOK, IDC_ADD_OUTLOOK_FOLDER, IDC_ADD_TEXT_FILE}) QVERIFY(Button(dlg, id)->isEnabled());
   }
 
   void missingPickerSaysSoAndChangesNothing() {
