@@ -3,6 +3,8 @@
 
 #include "RegistryHiveFormat.h"
 
+#include <zplatform/UniqueFd.h>
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -19,22 +21,7 @@
 namespace zplatform::registry {
 namespace {
 
-class UniqueFd {
-public:
-  explicit UniqueFd(int fd) : m_fd(fd) {}
-  ~UniqueFd() {
-    if (m_fd >= 0) ::close(m_fd);
-  }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-
-  int get() const { return m_fd; }
-  explicit operator bool() const { return m_fd >= 0; }
-  int release() { return std::exchange(m_fd, -1); }
-
-private:
-  int m_fd;
-};
+using zplatform::UniqueFd;
 
 LONG ErrorFromErrno(int err, LONG otherwise) {
   return (err == EACCES || err == EPERM || err == EROFS) ? ERROR_ACCESS_DENIED : otherwise;

@@ -4,7 +4,7 @@
 #include "Charset.h"
 #include "MapiError.h"
 #include "MimeTypes.h"
-#include "UniqueFd.h"
+#include <zplatform/UniqueFd.h>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -14,6 +14,8 @@
 #include <array>
 
 namespace mapi32 {
+
+using zplatform::UniqueFd;
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include "OutboxTransport.h"
 
 #include "MapiError.h"
-#include "UniqueFd.h"
+#include <zplatform/UniqueFd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -15,6 +15,8 @@
 #include <atomic>
 
 namespace mapi32 {
+
+using zplatform::UniqueFd;
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <utility>
 
-namespace mapi32 {
+namespace zplatform {
 
 class UniqueFd {
 public:
@@ -27,6 +27,8 @@ public:
 
   int get() const { return m_fd; }
   bool valid() const { return m_fd >= 0; }
+  explicit operator bool() const { return valid(); }
+  int release() { return std::exchange(m_fd, -1); }
 
   // Closes now and reports close()'s result: on some file systems a write
   // error shows up only here. Returns 0 or -1 with errno set.
@@ -39,4 +41,4 @@ private:
   int m_fd = -1;
 };
 
-}  // namespace mapi32
+}  // namespace zplatform
