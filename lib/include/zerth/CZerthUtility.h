@@ -1,0 +1,26 @@
+// CZerthUtility: static helpers for programs using the library: the folder of
+// the running program, and the per-user network verbose mode switch kept in
+// the registry (HKEY_CURRENT_USER\Software\Zerth, value "VerboseMode").
+#pragma once
+
+#include <string>
+
+class CZerthUtility {
+public:
+  // The directory of the running program's executable, without a trailing
+  // slash, whatever its length. The text lives in a class-wide buffer that the
+  // next call rewrites; callers that keep it copy it.
+  static const char* GetAppDir();
+
+  // The switch: 0 when off or when the key or value is missing.
+  static int GetVerboseFlag();
+  // Stores the switch; fails silently when the key cannot be created.
+  static void SetVerboseFlag(int flag);
+
+protected:
+  CZerthUtility() = default;
+  virtual ~CZerthUtility() = default;
+
+private:
+  static std::string m_PathHolder;
+};
