@@ -1,0 +1,270 @@
+#!/usr/bin/python3
+"""A real SMTP server for the mail tests: aiosmtpd's SMTP protocol on loopback,
+with a handler of ours that keeps the raw bytes of every accepted message.
+
+    smtp_server.py start STATE_DIR   start in the background, wait until it
+                                     listens, print where (exit 0), or fail
+    smtp_server.py stop STATE_DIR    stop the server started there, by its PID
+    smtp_server.py serve STATE_DIR   run in the foreground (what start runs)
+
+It listens on three free ports of 127.0.0.1:
+
+    plain     no TLS, no AUTH
+    starttls  STARTTLS required, then AUTH (LOGIN or PLAIN) required
+    smtps     implicit TLS from the first byte, AUTH required
+
+TLS uses a self-signed certificate for 127.0.0.1 and localhost, made with the
+openssl program at start. Everything is written into STATE_DIR:
+
+    server.env   shell-sourceable KEY=VALUE lines: SMTP_PID, SMTP_HOST,
+                 SMTP_PLAIN_PORT, SMTP_STARTTLS_PORT, SMTP_SMTPS_PORT,
+                 SMTP_USER, SMTP_PASSWORD, SMTP_CA_FILE, SMTP_SPOOL,
+                 SMTP_MAX_SIZE, SMTP_REFUSE_PREFIX
+    spool/<recipient>/<n>.eml   the message exactly as received (CR LF line
+                 ends, the transparency dots removed), one copy per accepted
+                 recipient; n counts messages across all ports
+    spool/<recipient>/<n>.json  its envelope: listener, mail_from, rcpt_tos,
+                 mail_options, tls, auth_user, size
+    server.log   the server's own output
+
+Recipients whose local part starts with "refuse" are answered 550. Messages
+larger than SMTP_MAX_SIZE bytes are answered 552: at MAIL FROM when the client
+announces the size (SIZE=), else at the end of DATA.
+"""
+import asyncio
+import json
+import os
+import shlex
+import shutil
+import signal
+import ssl
+import subprocess
+import sys
+import time
+import warnings
+
+HOST = "127.0.0.1"
+# A fixed name: without one aiosmtpd looks up the host's FQDN per connection.
+SERVER_NAME = "tarvo-test-smtp"
+USER = "tarvo"
+PASSWORD = "s3cret pass"
+REFUSE_PREFIX = "refuse"
+MAX_SIZE = 1024 * 1024
+START_TIMEOUT = 20
+STOP_TIMEOUT = 10
+
+
+def state_file(state_dir):
+    return os.path.join(state_dir, "server.env")
+
+
+def write_atomically(path, data):
+    tmp = path + ".tmp"
+    with open(tmp, "wb") as out:
+        out.write(data)
+    os.replace(tmp, path)
+
+
+def folder_name(address):
+    # Addresses come from the tests; this only keeps them from leaving the spool.
+    name = address.lower().replace("/", "_")
+    return "_" + name if name.startswith(".") else name
+
+
+class SpoolHandler:
+    """Accepts every recipient except the refused ones and stores each message
+    once per recipient, before answering 250."""
+
+    def __init__(self, spool, listener, counter):
+        self.spool = spool
+        self.listener = listener
+        self.counter = counter
+
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        local = address.rpartition("@")[0]
+        if local.lower().startswith(REFUSE_PREFIX):
+            return f"550 5.1.1 <{address}>: Recipient address rejected: User unknown"
+        envelope.rcpt_tos.append(address)
+        envelope.rcpt_options.extend(rcpt_options)
+        return "250 2.1.5 OK"
+
+    async def handle_DATA(self, server, session, envelope):
+        self.counter[0] += 1
+        number = self.counter[0]
+        auth = session.auth_data
+        meta = {
+            "listener": self.listener,
+            "mail_from": envelope.mail_from,
+            "rcpt_tos": envelope.rcpt_tos,
+            "mail_options": envelope.mail_options,
+            "tls": server.transport.get_extra_info("ssl_object") is not None,
+            "auth_user": auth.login.decode("utf-8", "replace") if auth is not None else None,
+            "size": len(envelope.original_content),
+        }
+        for rcpt in envelope.rcpt_tos:
+            folder = os.path.join(self.spool, folder_name(rcpt))
+            os.makedirs(folder, exist_ok=True)
+            # The envelope first: a test that sees the message sees its envelope.
+            write_atomically(os.path.join(folder, f"{number}.json"), json.dumps(meta).encode())
+            write_atomically(os.path.join(folder, f"{number}.eml"), envelope.original_content)
+        return f"250 2.0.0 OK: queued as {number}"
+
+
+def authenticator(server, session, envelope, mechanism, auth_data):
+    from aiosmtpd.smtp import AuthResult
+
+    ok = auth_data.login == USER.encode() and auth_data.password == PASSWORD.encode()
+    # handled=False: aiosmtpd answers a failure with its 535 itself.
+    return AuthResult(success=ok, handled=False, auth_data=auth_data if ok else None)
+
+
+def make_certificate(state_dir):
+    cert = os.path.join(state_dir, "cert.pem")
+    key = os.path.join(state_dir, "key.pem")
+    subprocess.run(
+        ["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+         "-nodes", "-keyout", key, "-out", cert, "-days", "30", "-subj", "/CN=localhost",
+         "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1"],
+        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    return cert, key
+
+
+async def serve(state_dir):
+    from aiosmtpd.smtp import SMTP
+
+    cert, key = os.path.join(state_dir, "cert.pem"), os.path.join(state_dir, "key.pem")
+    tls = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    tls.load_cert_chain(cert, key)
+    spool = os.path.join(state_dir, "spool")
+    os.makedirs(spool, exist_ok=True)
+
+    loop = asyncio.get_running_loop()
+    counter = [0]
+    common = dict(hostname=SERVER_NAME, data_size_limit=MAX_SIZE, loop=loop, timeout=60)
+    secure = dict(common, authenticator=authenticator, auth_required=True)
+    listeners = {
+        "plain": (common, None),
+        "starttls": (dict(secure, tls_context=tls, require_starttls=True), None),
+        # aiosmtpd knows only its own STARTTLS as TLS; here the socket is TLS
+        # from the start, so AUTH need not wait for it.
+        "smtps": (dict(secure, auth_require_tls=False), tls),
+    }
+    ports = {}
+    servers = []
+    for name, (kwargs, implicit_tls) in listeners.items():
+        handler = SpoolHandler(spool, name, counter)
+        server = await loop.create_server(
+            lambda h=handler, kw=kwargs: SMTP(h, **kw), host=HOST, port=0, ssl=implicit_tls)
+        servers.append(server)
+        ports[name] = server.sockets[0].getsockname()[1]
+
+    values = {
+        "SMTP_PID": os.getpid(), "SMTP_HOST": HOST,
+        "SMTP_PLAIN_PORT": ports["plain"], "SMTP_STARTTLS_PORT": ports["starttls"],
+        "SMTP_SMTPS_PORT": ports["smtps"], "SMTP_USER": USER, "SMTP_PASSWORD": PASSWORD,
+        "SMTP_CA_FILE": cert, "SMTP_SPOOL": spool, "SMTP_MAX_SIZE": MAX_SIZE,
+        "SMTP_REFUSE_PREFIX": REFUSE_PREFIX,
+    }
+    text = "".join(f"{k}={shlex.quote(str(v))}\n" for k, v in values.items())
+    write_atomically(state_file(state_dir), text.encode())
+
+    stop = asyncio.Event()
+    for sig in (signal.SIGTERM, signal.SIGINT):
+        loop.add_signal_handler(sig, stop.set)
+    await stop.wait()
+    for server in servers:
+        server.close()
+
+
+def read_state(state_dir):
+    values = {}
+    with open(state_file(state_dir)) as f:
+        for line in f:
+            key, _, value = line.rstrip("\n").partition("=")
+            values[key] = shlex.split(value)[0] if value else ""
+    return values
+
+
+def pid_alive(pid):
+    # A zombie counts as gone: its parent (init, after start) reaps it.
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            return f.read().rpartition(")")[2].split()[0] != "Z"
+    except OSError:
+        return False
+
+
+def start(state_dir):
+    os.makedirs(state_dir, exist_ok=True)
+    if os.path.exists(state_file(state_dir)):
+        stop(state_dir)  # left over from a run that was cut short
+    shutil.rmtree(os.path.join(state_dir, "spool"), ignore_errors=True)
+    make_certificate(state_dir)
+    with open(os.path.join(state_dir, "server.log"), "wb") as log:
+        # Its own session, no inherited pipes: ctest waits for the setup test's
+        # output to end, which must not wait for the server.
+        child = subprocess.Popen([sys.executable, os.path.abspath(__file__), "serve", state_dir],
+                                 stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
+                                 start_new_session=True, close_fds=True)
+    deadline = time.monotonic() + START_TIMEOUT
+    while time.monotonic() < deadline:
+        if os.path.exists(state_file(state_dir)):
+            print(open(state_file(state_dir)).read(), end="")
+            return 0
+        if child.poll() is not None:
+            break
+        time.sleep(0.05)
+    if child.poll() is None:
+        child.kill()
+    child.wait()
+    sys.stderr.write("smtp_server: did not start; its log:\n")
+    sys.stderr.write(open(os.path.join(state_dir, "server.log")).read())
+    return 1
+
+
+def is_our_server(pid, state_dir):
+    # The PID of a server long gone may belong to another program by now.
+    try:
+        with open(f"/proc/{pid}/cmdline", "rb") as f:
+            args = f.read().split(b"\0")
+    except OSError:
+        return False
+    return os.path.abspath(__file__).encode() in args and state_dir.encode() in args
+
+
+def stop(state_dir):
+    try:
+        pid = int(read_state(state_dir)["SMTP_PID"])
+    except (OSError, KeyError, ValueError):
+        print("smtp_server: no server state in", state_dir)
+        return 0
+    os.remove(state_file(state_dir))
+    if not pid_alive(pid) or not is_our_server(pid, state_dir):
+        return 0
+    os.kill(pid, signal.SIGTERM)
+    deadline = time.monotonic() + STOP_TIMEOUT
+    while pid_alive(pid) and time.monotonic() < deadline:
+        time.sleep(0.05)
+    if pid_alive(pid):
+        os.kill(pid, signal.SIGKILL)
+    return 0
+
+
+def main():
+    if len(sys.argv) != 3 or sys.argv[1] not in ("start", "stop", "serve"):
+        sys.stderr.write(__doc__)
+        return 2
+    command, state_dir = sys.argv[1], os.path.abspath(sys.argv[2])
+    if command == "start":
+        return start(state_dir)
+    if command == "stop":
+        return stop(state_dir)
+    # The implicit-TLS listener asks for AUTH without aiosmtpd's STARTTLS, which
+    # it warns about; that is intended here.
+    warnings.simplefilter("ignore")
+    asyncio.run(serve(state_dir))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
