@@ -9,7 +9,9 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <vector>
 
 namespace mapi32 {
@@ -39,6 +41,37 @@ std::string ReadAccountValue(const char* name) {
   return HeaderText(zplatform::RegReadString(HKEY_CURRENT_USER, kMailAccountKey, name));
 }
 
+// Paths, commands and passwords' sources: kept exactly as they stand.
+std::string ReadRawValue(const char* name) {
+  return zplatform::RegReadString(HKEY_CURRENT_USER, kMailAccountKey, name);
+}
+
+// Seconds as REG_DWORD or as decimal text; anything else, zero included,
+// gives the fallback, so a slip never means "wait for ever". At most a day.
+long ReadSeconds(const char* name, long fallback) {
+  constexpr DWORD kMissing = 0;
+  constexpr long kMax = 24 * 60 * 60;
+  DWORD number = zplatform::RegReadDword(HKEY_CURRENT_USER, kMailAccountKey, name, kMissing);
+  if (number != kMissing) return std::min<long>(number, kMax);
+  std::string text = ReadAccountValue(name);
+  char* end = nullptr;
+  long value = text.empty() ? 0 : std::strtol(text.c_str(), &end, 10);
+  if (value <= 0 || (end && *end)) return fallback;
+  return std::min(value, kMax);
+}
+
+SmtpSettings ReadSmtpSettings() {
+  SmtpSettings smtp;
+  smtp.server = ReadAccountValue("Server");
+  smtp.startTls = ReadAccountValue("StartTLS");
+  smtp.user = ReadRawValue("User");
+  smtp.passwordCommand = ReadRawValue("PasswordCommand");
+  smtp.caFile = ReadRawValue("CaFile");
+  smtp.connectTimeout = ReadSeconds("ConnectTimeout", smtp.connectTimeout);
+  smtp.timeout = ReadSeconds("Timeout", smtp.timeout);
+  return smtp;
+}
+
 }  // namespace
 
 std::string DefaultSenderAddress() { return LoginName() + "@" + HostName(); }
@@ -49,9 +82,12 @@ MailAccount MailAccount::Read() {
   if (account.from.empty()) account.from = DefaultSenderAddress();
   account.fromName = ReadAccountValue("FromName");
   account.transport = ReadAccountValue("Transport");
-  // A folder is a path, not header text: kept exactly as it stands.
-  account.outbox = zplatform::RegReadString(HKEY_CURRENT_USER, kMailAccountKey, "Outbox");
+  account.outbox = ReadRawValue("Outbox");
   if (account.outbox.empty()) account.outbox = zplatform::UserDataDir() + "/Outbox";
+  account.smtp = ReadSmtpSettings();
+  account.sendmailCommand = ReadRawValue("SendmailCommand");
+  if (account.sendmailCommand.empty()) account.sendmailCommand = "/usr/sbin/sendmail -i";
+  account.sendmailTimeout = account.smtp.timeout;
   return account;
 }
 

@@ -1,6 +1,6 @@
 // The user's mail account: who sends and how messages leave. Read from
-// HKEY_CURRENT_USER\Software\Zerth\Mail, REG_SZ values "From", "FromName",
-// "Transport" and "Outbox", each optional.
+// HKEY_CURRENT_USER\Software\Zerth\Mail; every value is optional. Texts are
+// REG_SZ; the time-outs are REG_DWORD or a decimal REG_SZ, in seconds.
 #pragma once
 
 #include <string>
@@ -9,11 +9,25 @@ namespace mapi32 {
 
 inline constexpr const char* kMailAccountKey = "Software\\Zerth\\Mail";
 
+// How the "smtp" transport reaches the server.
+struct SmtpSettings {
+  std::string server;           // "Server": smtp://host[:port][/ehlo-name] or smtps://...
+  std::string startTls;         // "StartTLS": "required" (empty means that) or "when offered"
+  std::string user;             // "User": login name; empty means no AUTH
+  std::string passwordCommand;  // "PasswordCommand": /bin/sh command whose first output line is the password
+  std::string caFile;           // "CaFile": PEM certificates trusted instead of the system's
+  long connectTimeout = 30;     // "ConnectTimeout": TCP, TLS and greeting
+  long timeout = 120;           // "Timeout": each server reply, a stalled transfer
+};
+
 struct MailAccount {
   std::string from;       // sender address, bare or "Name <addr>"; login@host when not configured
   std::string fromName;   // sender display name, may be empty
   std::string transport;  // transport name as configured; empty means "outbox"
   std::string outbox;     // Maildir folder of the outbox transport
+  SmtpSettings smtp;
+  std::string sendmailCommand;  // "SendmailCommand": program and arguments, no shell
+  long sendmailTimeout = 120;   // "Timeout" as well: how long the program may run
 
   static MailAccount Read();
 };

@@ -64,7 +64,7 @@ void AddBodyAndAttachments(const MapiMessage& message, MessageBuilder& builder) 
   for (const MapiFileDesc& file : files) builder.addAttachment(LoadAttachment(file));
 }
 
-MAPI_ULONG Send(const MapiMessage& message) {
+MAPI_ULONG Send(const MapiMessage& message, LogonRequest logon) {
   CheckArrays(message);
   EnsureGMime();
   MessageBuilder builder;
@@ -73,7 +73,7 @@ MAPI_ULONG Send(const MapiMessage& message) {
   builder.setSubject(HeaderText(FieldText(message.lpszSubject)));
 
   MailAccount account = MailAccount::Read();
-  std::unique_ptr<Transport> transport = MakeTransport(account);
+  std::unique_ptr<Transport> transport = MakeTransport(account, logon);
   SetSender(message, account, builder);
   transport->deliver(builder.build());
   return SUCCESS_SUCCESS;
@@ -83,17 +83,17 @@ MAPI_ULONG Send(const MapiMessage& message) {
 
 }  // namespace mapi32
 
-// The session, the parent window and the reserved argument are not used: no
-// transport of this provider needs a logon, so MAPI_LOGON_UI has nothing to
-// show. MAPI_DIALOG asks for the mail client's compose dialog, which this
-// provider does not have; such a message is sent as it stands, exactly as
-// without the flag, because the caller has already filled in everything it
-// wants sent.
-extern "C" MAPI_ULONG MAPISendMail(LHANDLE /*lhSession*/, MAPI_ULONG_PTR /*ulUIParam*/, MapiMessage* lpMessage,
-                                   FLAGS /*flFlags*/, MAPI_ULONG /*ulReserved*/) {
+// The session and the reserved argument are not used. MAPI_LOGON_UI lets the
+// smtp transport ask for a password it does not have, in a dialog over the
+// window whose native id is ulUIParam. MAPI_DIALOG asks for the mail
+// client's compose dialog, which this provider does not have; such a message
+// is sent as it stands, exactly as without the flag, because the caller has
+// already filled in everything it wants sent.
+extern "C" MAPI_ULONG MAPISendMail(LHANDLE /*lhSession*/, MAPI_ULONG_PTR ulUIParam, MapiMessage* lpMessage,
+                                   FLAGS flFlags, MAPI_ULONG /*ulReserved*/) {
   if (!lpMessage) return MAPI_E_FAILURE;
   try {
-    return mapi32::Send(*lpMessage);
+    return mapi32::Send(*lpMessage, mapi32::LogonRequest{flFlags, ulUIParam});
   } catch (const mapi32::MapiError& error) {
     return error.code();
   } catch (const std::bad_alloc&) {

@@ -3,19 +3,24 @@
 
 #include "MapiError.h"
 #include "OutboxTransport.h"
+#include "SendmailTransport.h"
+#include "SmtpTransport.h"
 
 #include <algorithm>
 #include <cctype>
 
 namespace mapi32 {
 
-std::unique_ptr<Transport> MakeTransport(const MailAccount& account) {
+std::unique_ptr<Transport> MakeTransport(const MailAccount& account, LogonRequest request) {
   std::string name = account.transport;
   std::transform(name.begin(), name.end(), name.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   if (name.empty() || name == "outbox") return std::make_unique<OutboxTransport>(account.outbox);
+  if (name == "smtp") return std::make_unique<SmtpTransport>(account.smtp, request);
+  if (name == "sendmail")
+    return std::make_unique<SendmailTransport>(account.sendmailCommand, std::chrono::seconds(account.sendmailTimeout));
   FailWith(MAPI_E_FAILURE, "unknown mail transport \"" + account.transport + "\" in HKEY_CURRENT_USER\\" +
-                               kMailAccountKey + "\\Transport (known: outbox)");
+                               kMailAccountKey + "\\Transport (known: outbox, smtp, sendmail)");
 }
 
 }  // namespace mapi32

@@ -1,0 +1,90 @@
+// SMTP delivery: the logon loop around the conversation, and the mapping of
+// its outcome to Simple MAPI codes.
+#include "SmtpTransport.h"
+
+#include "MapiError.h"
+
+#include <strings.h>
+
+namespace mapi32 {
+
+namespace {
+
+constexpr int kMaxTries = 3;
+
+bool StartsWithNoCase(const std::string& text, const char* prefix) {
+  return strncasecmp(text.c_str(), prefix, std::char_traits<char>::length(prefix)) == 0;
+}
+
+// 530 authentication required, 534 mechanism too weak, 535 credentials
+// invalid, 538 encryption required for the mechanism.
+bool IsAuthenticationReply(long reply) { return reply == 530 || reply == 534 || reply == 535 || reply == 538; }
+
+bool PasswordRefused(const SmtpOutcome& outcome) {
+  return outcome.stage == SmtpStage::Logon && (outcome.code == CURLE_LOGIN_DENIED || outcome.reply == 535);
+}
+
+const char* StageText(SmtpStage stage) {
+  switch (stage) {
+    case SmtpStage::Logon: return "while logging on";
+    case SmtpStage::Sender: return "at the sender (MAIL FROM)";
+    case SmtpStage::Recipients: return "at a recipient (RCPT TO)";
+    case SmtpStage::Data: return "at DATA";
+    case SmtpStage::Body: return "after the message";
+  }
+  return "";
+}
+
+}  // namespace
+
+MAPI_ULONG SmtpTransport::ResultCode(const SmtpOutcome& outcome) {
+  if (outcome.code == CURLE_OK) return SUCCESS_SUCCESS;
+  if (outcome.code == CURLE_LOGIN_DENIED || IsAuthenticationReply(outcome.reply)) return MAPI_E_LOGIN_FAILURE;
+  switch (outcome.stage) {
+    case SmtpStage::Logon: return MAPI_E_LOGIN_FAILURE;
+    case SmtpStage::Recipients:
+      return outcome.reply >= 500 && outcome.reply < 600 ? MAPI_E_UNKNOWN_RECIPIENT : MAPI_E_FAILURE;
+    case SmtpStage::Sender:
+    case SmtpStage::Data:
+    case SmtpStage::Body: return outcome.reply == 552 ? MAPI_E_TEXT_TOO_LARGE : MAPI_E_FAILURE;
+  }
+  return MAPI_E_FAILURE;
+}
+
+void SmtpTransport::deliver(const OutgoingMail& mail) {
+  checkSettings();
+  const std::string message = mail.bytes(LineEnd::CrLf);
+  SmtpLogon logon(m_settings, m_request);
+  for (int tries = 1;; ++tries) {
+    SmtpLogon::Credentials credentials = logon.obtain();
+    SmtpConversation conversation(m_settings, mail.envelope(), message);
+    SmtpOutcome outcome = conversation.send(credentials.user, credentials.password);
+    if (outcome.stage != SmtpStage::Logon) logon.accepted(credentials);
+    if (outcome.code == CURLE_OK) return;
+    if (!credentials.user.empty() && PasswordRefused(outcome) && logon.refused(credentials) && tries < kMaxTries)
+      continue;
+    fail(outcome);
+  }
+}
+
+void SmtpTransport::checkSettings() const {
+  const std::string where = std::string(" in HKEY_CURRENT_USER\\") + kMailAccountKey;
+  if (m_settings.server.empty())
+    FailWith(MAPI_E_LOGIN_FAILURE, "no SMTP server: set Server" + where + " (smtp://host:587 or smtps://host)");
+  if (!StartsWithNoCase(m_settings.server, "smtp://") && !StartsWithNoCase(m_settings.server, "smtps://"))
+    FailWith(MAPI_E_LOGIN_FAILURE, "the SMTP server \"" + m_settings.server + "\" (Server" + where +
+                                       ") must start with smtp:// or smtps://");
+  const std::string& tls = m_settings.startTls;
+  if (!tls.empty() && strcasecmp(tls.c_str(), "required") != 0 && strcasecmp(tls.c_str(), "when offered") != 0)
+    FailWith(MAPI_E_LOGIN_FAILURE,
+             "StartTLS" + where + " is \"" + tls + "\"; it must be \"required\" or \"when offered\"");
+}
+
+void SmtpTransport::fail(const SmtpOutcome& outcome) const {
+  std::string text = "SMTP server " + m_settings.server + ": " + outcome.error + " " + StageText(outcome.stage);
+  if (outcome.stage == SmtpStage::Recipients && !outcome.recipient.empty()) text += " " + outcome.recipient;
+  if (!outcome.replyText.empty()) text += "; it said: " + outcome.replyText;
+  FailWith(ResultCode(outcome), text);
+}
+
+}  // namespace mapi32
