@@ -1,6 +1,7 @@
 // libmapi32.so loaded as the program loads it, MAPISendMail called with
 // hand-built Simple MAPI structures, and every message read back from the
 // outbox by Python's email package (dump_mail.py), not by GMime.
+#include "ProviderHarness.h"
 #include "TestEnv.h"
 
 #include <zerth/mapi.h>
@@ -8,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
 #include <glib.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -16,8 +16,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <list>
-#include <map>
 #include <optional>
 #include <regex>
 #include <string>
@@ -26,125 +24,9 @@
 namespace {
 
 namespace fs = std::filesystem;
+using namespace providertest;
 using testenv::ScopedEnv;
 using testenv::TempDir;
-
-// The provider, loaded with dlopen and unloaded with dlclose.
-class Provider {
-public:
-  Provider() : m_handle(::dlopen(TARVO_RUNTIME_DIR "/libmapi32.so", RTLD_NOW | RTLD_LOCAL)) {
-    if (m_handle) m_send = reinterpret_cast<LPMAPISENDMAIL>(::dlsym(m_handle, "MAPISendMail"));
-  }
-  ~Provider() {
-    if (m_handle) ::dlclose(m_handle);
-  }
-  Provider(const Provider&) = delete;
-  Provider& operator=(const Provider&) = delete;
-
-  LPMAPISENDMAIL send() const { return m_send; }
-
-private:
-  void* m_handle;
-  LPMAPISENDMAIL m_send = nullptr;
-};
-
-// A Simple MAPI message built by hand; owns every text its descriptors point at.
-class TestMessage {
-public:
-  TestMessage& to(const std::string& name, std::optional<std::string> address = {}) {
-    return recipient(MAPI_TO, name, address);
-  }
-  TestMessage& cc(const std::string& name, std::optional<std::string> address = {}) {
-    return recipient(MAPI_CC, name, address);
-  }
-  TestMessage& recipient(MAPI_ULONG recipClass, const std::string& name, std::optional<std::string> address) {
-    m_recips.push_back({0, recipClass, keep(name), address ? keep(*address) : nullptr, 0, nullptr});
-    return *this;
-  }
-  TestMessage& subject(const std::string& text) { return set(m_message.lpszSubject, text); }
-  TestMessage& text(const std::string& text) { return set(m_message.lpszNoteText, text); }
-  TestMessage& originator(const std::string& name) {
-    m_originator.lpszName = keep(name);
-    m_message.lpOriginator = &m_originator;
-    return *this;
-  }
-  TestMessage& attach(const fs::path& path, std::optional<std::string> name, MAPI_ULONG position) {
-    m_files.push_back({0, 0, position, keep(path.string()), name ? keep(*name) : nullptr, nullptr});
-    return *this;
-  }
-
-  // Calls MAPISendMail; tweak may spoil the finished structure first.
-  MAPI_ULONG send(LPMAPISENDMAIL sendMail, FLAGS flags = 0,
-                  const std::function<void(MapiMessage&)>& tweak = {}) {
-    MapiMessage message = m_message;
-    message.nRecipCount = static_cast<MAPI_ULONG>(m_recips.size());
-    message.lpRecips = m_recips.empty() ? nullptr : m_recips.data();
-    message.nFileCount = static_cast<MAPI_ULONG>(m_files.size());
-    message.lpFiles = m_files.empty() ? nullptr : m_files.data();
-    if (tweak) tweak(message);
-    return sendMail(0, 0, &message, flags, 0);
-  }
-
-private:
-  char* keep(const std::string& text) { return m_texts.emplace_back(text).data(); }
-  TestMessage& set(char*& field, const std::string& text) {
-    field = keep(text);
-    return *this;
-  }
-
-  std::list<std::string> m_texts;  // stable addresses
-  MapiMessage m_message{};
-  MapiRecipDesc m_originator{0, MAPI_ORIG, nullptr, nullptr, 0, nullptr};
-  std::vector<MapiRecipDesc> m_recips;
-  std::vector<MapiFileDesc> m_files;
-};
-
-// dump_mail.py's output: key -> values in order, escapes undone.
-class Dump {
-public:
-  explicit Dump(const std::string& output) {
-    std::size_t start = 0;
-    while (start < output.size()) {
-      std::size_t end = output.find('\n', start);
-      if (end == std::string::npos) end = output.size();
-      std::string line = output.substr(start, end - start);
-      start = end + 1;
-      auto tab = line.find('\t');
-      if (tab != std::string::npos) m_values[line.substr(0, tab)].push_back(Unescape(line.substr(tab + 1)));
-    }
-  }
-  std::string one(const std::string& key) const {
-    auto found = m_values.find(key);
-    return found == m_values.end() || found->second.empty() ? "<missing>" : found->second.front();
-  }
-  std::vector<std::string> all(const std::string& key) const {
-    auto found = m_values.find(key);
-    return found == m_values.end() ? std::vector<std::string>{} : found->second;
-  }
-  int number(const std::string& key) const { return std::stoi(one(key)); }
-
-private:
-  static std::string Unescape(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      if (text[i] != '\\' || i + 1 == text.size()) {
-        out += text[i];
-        continue;
-      }
-      char c = text[++i];
-      out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
-    }
-    return out;
-  }
-  std::map<std::string, std::vector<std::string>> m_values;
-};
-
-std::vector<fs::path> FilesIn(const fs::path& folder) {
-  std::vector<fs::path> files;
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(folder, ec)) files.push_back(entry.path());
-  return files;
-}
 
 std::string Sha256(const std::string& data) {
   gchar* hex = g_compute_checksum_for_data(G_CHECKSUM_SHA256, reinterpret_cast<const guchar*>(data.data()),
@@ -167,16 +49,7 @@ protected:
   LPMAPISENDMAIL sendMail() const { return m_provider.send(); }
   fs::path defaultOutbox() const { return m_home.path() / "data/zerth/Outbox"; }
 
-  void setAccount(const char* name, const std::string& value) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Zerth\\Mail", 0, nullptr, REG_OPTION_NON_VOLATILE,
-                             KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueEx(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                            static_cast<DWORD>(value.size() + 1)),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
-  }
+  void setAccount(const char* name, const std::string& value) { SetAccountValue(name, value); }
 
   // Sends, expects exactly one new message in outbox/new, parses it and
   // removes it so the next send in the same test starts clean.
@@ -186,8 +59,7 @@ protected:
     EXPECT_EQ(delivered.size(), 1u);
     EXPECT_TRUE(FilesIn(outbox / "tmp").empty());
     if (delivered.size() != 1) return Dump("");
-    Dump dump(testenv::RunCommand("/usr/bin/python3 " TARVO_SOURCE_DIR "/tests/providers/dump_mail.py '" +
-                                  delivered.front().string() + "'"));
+    Dump dump = DumpMail(delivered.front());
     fs::remove(delivered.front());
     EXPECT_EQ(dump.one("defects"), "");
     EXPECT_EQ(dump.number("8bit"), 0);

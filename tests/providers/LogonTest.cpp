@@ -1,0 +1,193 @@
+// MAPI_LOGON_UI: the logon dialog asks for the SMTP password when the account
+// gives none. The real dialog is answered through the widgets it names, from
+// a timer that runs inside its modal loop.
+#include "TransportFixture.h"
+
+#include <zplatform/Registry.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+
+#include <sys/stat.h>
+
+#include <deque>
+#include <memory>
+
+namespace {
+
+using namespace providertest;
+
+struct Answer {
+  std::optional<std::string> password;  // nothing: Cancel
+  bool remember = false;
+};
+
+struct SeenDialog {
+  QWidget* parent = nullptr;
+  bool enabled = false;
+  std::string notice;
+  bool showsUser = false;
+};
+
+// Answers each logon dialog that opens with the next scripted answer.
+class DialogAnswerer {
+public:
+  DialogAnswerer(std::deque<Answer> answers, std::string user)
+      : m_answers(std::move(answers)), m_user(std::move(user)) {
+    QObject::connect(&m_timer, &QTimer::timeout, [this] { poll(); });
+    m_timer.start(10);
+  }
+  const std::vector<SeenDialog>& seen() const { return m_seen; }
+
+private:
+  void poll() {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (!dialog || dialog->objectName() != "mapi32LogonDialog" || !dialog->isVisible()) return;
+    SeenDialog seen{dialog->parentWidget(), dialog->isEnabled(), {}, false};
+    if (auto* notice = dialog->findChild<QLabel*>("notice")) seen.notice = notice->text().toStdString();
+    for (auto* label : dialog->findChildren<QLabel*>()) seen.showsUser |= label->text().toStdString() == m_user;
+    m_seen.push_back(seen);
+    if (m_answers.empty()) return dialog->reject();
+    Answer answer = m_answers.front();
+    m_answers.pop_front();
+    if (!answer.password) return dialog->reject();
+    dialog->findChild<QLineEdit*>("password")->setText(QString::fromStdString(*answer.password));
+    dialog->findChild<QCheckBox*>("remember")->setChecked(answer.remember);
+    dialog->accept();
+  }
+
+  QTimer m_timer;
+  std::deque<Answer> m_answers;
+  std::string m_user;
+  std::vector<SeenDialog> m_seen;
+};
+
+std::optional<std::vector<BYTE>> StoredPasswordValue() {
+  HKEY key = nullptr;
+  if (RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Zerth\\Mail", 0, KEY_READ, &key) != ERROR_SUCCESS)
+    return std::nullopt;
+  DWORD type = 0, size = 0;
+  std::optional<std::vector<BYTE>> value;
+  if (RegQueryValueEx(key, "Password", nullptr, &type, nullptr, &size) == ERROR_SUCCESS && type == REG_BINARY) {
+    value.emplace(size);
+    RegQueryValueEx(key, "Password", nullptr, &type, value->data(), &size);
+  }
+  RegCloseKey(key);
+  return value;
+}
+
+class LogonTest : public TransportTest {
+protected:
+  void SetUp() override {
+    TransportTest::SetUp();
+    useStarttlsAccount();
+    m_password = m_server.value("SMTP_PASSWORD");
+  }
+  void startGui() {
+    static int argc = 1;
+    static char name[] = "mapi32_transport_tests";
+    static char* argv[] = {name, nullptr};
+    m_app = std::make_unique<QApplication>(argc, argv);
+    m_owner = std::make_unique<QWidget>();
+    m_owner->show();
+    // As CIMapi::Send leaves it while the provider runs.
+    m_owner->setEnabled(false);
+  }
+  MAPI_ULONG_PTR ownerId() const { return static_cast<MAPI_ULONG_PTR>(m_owner->winId()); }
+
+  // Sends to a new address with the answers given; returns the code and
+  // whether the message arrived.
+  MAPI_ULONG sendAnswering(std::deque<Answer> answers, std::vector<SeenDialog>* seen = nullptr,
+                           FLAGS flags = MAPI_LOGON_UI) {
+    DialogAnswerer answerer(std::move(answers), m_server.value("SMTP_USER"));
+    const std::string rcpt = UniqueAddress("logon");
+    MAPI_ULONG code = sendTo(rcpt, flags, ownerId());
+    EXPECT_EQ(m_server.messagesFor(rcpt).size(), code == SUCCESS_SUCCESS ? 1u : 0u);
+    if (seen) *seen = answerer.seen();
+    return code;
+  }
+
+  std::string m_password;
+  std::unique_ptr<QApplication> m_app;
+  std::unique_ptr<QWidget> m_owner;
+};
+
+TEST_F(LogonTest, WithoutGuiOrWithoutLogonUiNobodyIsAskedAndLogonFails) {
+  EXPECT_EQ(sendTo(UniqueAddress("a"), MAPI_LOGON_UI), static_cast<MAPI_ULONG>(MAPI_E_LOGIN_FAILURE));
+  startGui();
+  std::vector<SeenDialog> seen;
+  EXPECT_EQ(sendAnswering({{m_password}}, &seen, 0), static_cast<MAPI_ULONG>(MAPI_E_LOGIN_FAILURE));
+  EXPECT_TRUE(seen.empty());
+}
+
+TEST_F(LogonTest, CancelIsUserAbortAndSendsNothing) {
+  startGui();
+  std::vector<SeenDialog> seen;
+  EXPECT_EQ(sendAnswering({{std::nullopt}}, &seen), static_cast<MAPI_ULONG>(MAPI_USER_ABORT));
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].parent, m_owner.get());
+  EXPECT_TRUE(seen[0].enabled) << "usable although its owner is disabled";
+  EXPECT_TRUE(seen[0].showsUser);
+  EXPECT_EQ(seen[0].notice, "");
+  EXPECT_FALSE(StoredPasswordValue());
+}
+
+TEST_F(LogonTest, PasswordNotRememberedServesTheRestOfTheRunOnly) {
+  startGui();
+  std::vector<SeenDialog> seen;
+  EXPECT_EQ(sendAnswering({{m_password, false}}, &seen), static_cast<MAPI_ULONG>(SUCCESS_SUCCESS));
+  EXPECT_EQ(seen.size(), 1u);
+  EXPECT_FALSE(StoredPasswordValue());
+  // The next message of the run, without MAPI_LOGON_UI even.
+  EXPECT_EQ(sendAnswering({}, &seen, 0), static_cast<MAPI_ULONG>(SUCCESS_SUCCESS));
+  EXPECT_TRUE(seen.empty());
+}
+
+TEST_F(LogonTest, RefusedPasswordIsAskedForAgainWithTheReasonThreeTimesAtMost) {
+  startGui();
+  std::vector<SeenDialog> seen;
+  EXPECT_EQ(sendAnswering({{"a"}, {"b"}, {"c"}, {m_password}}, &seen),
+            static_cast<MAPI_ULONG>(MAPI_E_LOGIN_FAILURE));
+  EXPECT_EQ(seen.size(), 3u);
+
+  EXPECT_EQ(sendAnswering({{"wrong", true}, {m_password, false}}, &seen), static_cast<MAPI_ULONG>(SUCCESS_SUCCESS));
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].notice, "");
+  EXPECT_EQ(seen[1].notice, "The server did not accept the password.");
+  EXPECT_FALSE(StoredPasswordValue()) << "a refused password is not remembered";
+}
+
+TEST_F(LogonTest, RememberedPasswordIsStoredEncipheredAndUsedWithoutAsking) {
+  startGui();
+  EXPECT_EQ(sendAnswering({{m_password, true}}), static_cast<MAPI_ULONG>(SUCCESS_SUCCESS));
+
+  std::optional<std::vector<BYTE>> stored = StoredPasswordValue();
+  ASSERT_TRUE(stored);
+  std::string bytes(stored->begin(), stored->end());
+  EXPECT_EQ(bytes.find(m_password), std::string::npos);
+  EXPECT_EQ(bytes.find(m_password.substr(0, 4)), std::string::npos);
+  EXPECT_EQ(stored->size() % 8, 0u);
+  struct stat key {};
+  ASSERT_EQ(::stat((m_home.str() + "/config/zerth/mail.key").c_str(), &key), 0);
+  EXPECT_EQ(key.st_mode & 0777, 0600u);
+
+  // Read back and deciphered: no dialog needed, none allowed.
+  std::vector<SeenDialog> seen;
+  EXPECT_EQ(sendAnswering({}, &seen, 0), static_cast<MAPI_ULONG>(SUCCESS_SUCCESS));
+  EXPECT_TRUE(seen.empty());
+
+  // Under another key the value does not read back: it is not used.
+  testenv::WriteFile(m_home.path() / "config/zerth/mail.key", std::string(48, 'a') + "\n");
+  EXPECT_EQ(sendAnswering({}, &seen, 0), static_cast<MAPI_ULONG>(MAPI_E_LOGIN_FAILURE));
+  // Asked again, and the new one replaces it.
+  EXPECT_EQ(sendAnswering({{m_password, true}}, &seen), static_cast<MAPI_ULONG>(SUCCESS_SUCCESS));
+  EXPECT_EQ(seen.size(), 1u);
+  EXPECT_NE(StoredPasswordValue(), stored);
+  EXPECT_EQ(sendAnswering({}, &seen, 0), static_cast<MAPI_ULONG>(SUCCESS_SUCCESS));
+}
+
+}  // namespace

@@ -1,0 +1,169 @@
+// What the provider tests share: libmapi32.so loaded as the program loads
+// it, Simple MAPI messages built by hand, account values written to the
+// registry, and messages read back by Python's email package (dump_mail.py).
+#pragma once
+
+#include <zerth/mapi.h>
+#include <zplatform/Registry.h>
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <filesystem>
+#include <functional>
+#include <list>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace providertest {
+
+namespace fs = std::filesystem;
+
+// The provider, loaded with dlopen and unloaded with dlclose.
+class Provider {
+public:
+  Provider() : m_handle(::dlopen(TARVO_RUNTIME_DIR "/libmapi32.so", RTLD_NOW | RTLD_LOCAL)) {
+    if (m_handle) m_send = reinterpret_cast<LPMAPISENDMAIL>(::dlsym(m_handle, "MAPISendMail"));
+  }
+  ~Provider() {
+    if (m_handle) ::dlclose(m_handle);
+  }
+  Provider(const Provider&) = delete;
+  Provider& operator=(const Provider&) = delete;
+
+  LPMAPISENDMAIL send() const { return m_send; }
+
+private:
+  void* m_handle;
+  LPMAPISENDMAIL m_send = nullptr;
+};
+
+// A Simple MAPI message built by hand; owns every text its descriptors point at.
+class TestMessage {
+public:
+  TestMessage& to(const std::string& name, std::optional<std::string> address = {}) {
+    return recipient(MAPI_TO, name, address);
+  }
+  TestMessage& cc(const std::string& name, std::optional<std::string> address = {}) {
+    return recipient(MAPI_CC, name, address);
+  }
+  TestMessage& bcc(const std::string& address) { return recipient(MAPI_BCC, address, std::nullopt); }
+  TestMessage& recipient(MAPI_ULONG recipClass, const std::string& name, std::optional<std::string> address) {
+    m_recips.push_back({0, recipClass, keep(name), address ? keep(*address) : nullptr, 0, nullptr});
+    return *this;
+  }
+  TestMessage& subject(const std::string& text) { return set(m_message.lpszSubject, text); }
+  TestMessage& text(const std::string& text) { return set(m_message.lpszNoteText, text); }
+  TestMessage& originator(const std::string& name) {
+    m_originator.lpszName = keep(name);
+    m_message.lpOriginator = &m_originator;
+    return *this;
+  }
+  TestMessage& attach(const fs::path& path, std::optional<std::string> name, MAPI_ULONG position) {
+    m_files.push_back({0, 0, position, keep(path.string()), name ? keep(*name) : nullptr, nullptr});
+    return *this;
+  }
+
+  // Calls MAPISendMail over the given window; tweak may spoil the finished
+  // structure first.
+  MAPI_ULONG send(LPMAPISENDMAIL sendMail, FLAGS flags = 0, const std::function<void(MapiMessage&)>& tweak = {},
+                  MAPI_ULONG_PTR window = 0) {
+    MapiMessage message = m_message;
+    message.nRecipCount = static_cast<MAPI_ULONG>(m_recips.size());
+    message.lpRecips = m_recips.empty() ? nullptr : m_recips.data();
+    message.nFileCount = static_cast<MAPI_ULONG>(m_files.size());
+    message.lpFiles = m_files.empty() ? nullptr : m_files.data();
+    if (tweak) tweak(message);
+    return sendMail(0, window, &message, flags, 0);
+  }
+
+private:
+  char* keep(const std::string& text) { return m_texts.emplace_back(text).data(); }
+  TestMessage& set(char*& field, const std::string& text) {
+    field = keep(text);
+    return *this;
+  }
+
+  std::list<std::string> m_texts;  // stable addresses
+  MapiMessage m_message{};
+  MapiRecipDesc m_originator{0, MAPI_ORIG, nullptr, nullptr, 0, nullptr};
+  std::vector<MapiRecipDesc> m_recips;
+  std::vector<MapiFileDesc> m_files;
+};
+
+// dump_mail.py's output: key -> values in order, escapes undone.
+class Dump {
+public:
+  explicit Dump(const std::string& output) {
+    std::size_t start = 0;
+    while (start < output.size()) {
+      std::size_t end = output.find('\n', start);
+      if (end == std::string::npos) end = output.size();
+      std::string line = output.substr(start, end - start);
+      start = end + 1;
+      auto tab = line.find('\t');
+      if (tab != std::string::npos) m_values[line.substr(0, tab)].push_back(Unescape(line.substr(tab + 1)));
+    }
+  }
+  std::string one(const std::string& key) const {
+    auto found = m_values.find(key);
+    return found == m_values.end() || found->second.empty() ? "<missing>" : found->second.front();
+  }
+  std::vector<std::string> all(const std::string& key) const {
+    auto found = m_values.find(key);
+    return found == m_values.end() ? std::vector<std::string>{} : found->second;
+  }
+  int number(const std::string& key) const { return std::stoi(one(key)); }
+
+private:
+  static std::string Unescape(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i] != '\\' || i + 1 == text.size()) {
+        out += text[i];
+        continue;
+      }
+      char c = text[++i];
+      out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
+    }
+    return out;
+  }
+  std::map<std::string, std::vector<std::string>> m_values;
+};
+
+inline std::vector<fs::path> FilesIn(const fs::path& folder) {
+  std::vector<fs::path> files;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(folder, ec)) files.push_back(entry.path());
+  return files;
+}
+
+// Writes a REG_SZ value of the mail account.
+inline void SetAccountValue(const char* name, const std::string& value) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Zerth\\Mail", 0, nullptr, REG_OPTION_NON_VOLATILE,
+                           KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(RegSetValueEx(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>(value.size() + 1)),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+}
+
+// dump_mail.py run on a message file.
+inline Dump DumpMail(const fs::path& file) {
+  std::string command = "/usr/bin/python3 " TARVO_SOURCE_DIR "/tests/providers/dump_mail.py '" + file.string() + "'";
+  std::string output;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+    ::pclose(pipe);
+  }
+  return Dump(output);
+}
+
+}  // namespace providertest

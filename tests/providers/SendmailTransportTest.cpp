@@ -1,0 +1,105 @@
+// The sendmail transport through msmtp, a real sendmail-compatible program,
+// to the SMTP server of the "smtp_server" fixture; and the codes for
+// programs that fail, cannot start or do not end.
+#include "TransportFixture.h"
+
+#include <chrono>
+
+namespace {
+
+using namespace providertest;
+
+class SendmailTransportTest : public TransportTest {
+protected:
+  // msmtp without any configuration file of the machine or the user.
+  std::string msmtp(const std::string& port, const std::string& extra = {}) const {
+    return "/usr/bin/msmtp -C /dev/null --host=127.0.0.1 --port=" + port + " " + extra;
+  }
+  void useSendmail(const std::string& command) {
+    SetAccountValue("Transport", "sendmail");
+    SetAccountValue("SendmailCommand", command);
+  }
+};
+
+TEST_F(SendmailTransportTest, MsmtpDeliversToEveryRecipientWithBccOnlyInTheEnvelope) {
+  useSendmail(msmtp(m_server.value("SMTP_PLAIN_PORT")));
+  const std::string ann = UniqueAddress("ann"), carol = UniqueAddress("carol"), eve = UniqueAddress("eve");
+  TestMessage message;
+  message.to(ann).cc(carol).bcc(eve).subject("Grüße").text("Hello\n.\n.dot\nend");
+  ASSERT_EQ(message.send(sendMail()), static_cast<MAPI_ULONG>(SUCCESS_SUCCESS));
+
+  for (const std::string& rcpt : {ann, carol, eve}) {
+    std::vector<fs::path> files = m_server.messagesFor(rcpt);
+    ASSERT_EQ(files.size(), 1u) << rcpt;
+    ReceivedEnvelope envelope = ReadEnvelope(files[0]);
+    EXPECT_EQ(envelope.mailFrom, m_from);
+    EXPECT_EQ(envelope.rcptTos, (std::vector<std::string>{ann, carol, eve}));
+  }
+  Dump dump = DumpMail(m_server.messagesFor(ann).front());
+  EXPECT_EQ(dump.one("to"), "<" + ann + ">");
+  EXPECT_EQ(dump.one("cc"), "<" + carol + ">");
+  EXPECT_EQ(dump.one("headers").find("bcc"), std::string::npos);
+  EXPECT_EQ(dump.one("subject"), "Grüße");
+  EXPECT_EQ(dump.one("body"), "Hello\r\n.\r\n.dot\r\nend\r\n");
+}
+
+TEST_F(SendmailTransportTest, ExitStatusesGiveTheirCodesAndNothingArrives) {
+  const std::string plain = m_server.value("SMTP_PLAIN_PORT");
+  const std::string tls = "--tls=on --tls-starttls=on --tls-trust-file='" + m_server.value("SMTP_CA_FILE") +
+                          "' --auth=on --user=" + m_server.value("SMTP_USER");
+  struct Case {
+    const char* what;
+    std::string command;
+    bool addRefused;
+    MAPI_ULONG want;
+  };
+  const Case cases[] = {
+      // msmtp exits 65 (EX_DATAERR); the good recipient gets nothing either.
+      {"refused recipient", msmtp(plain), true, MAPI_E_UNKNOWN_RECIPIENT},
+      // msmtp exits 77 (EX_NOPERM).
+      {"wrong password", msmtp(m_server.value("SMTP_STARTTLS_PORT"), tls + " '--passwordeval=echo wrong'"), false,
+       MAPI_E_LOGIN_FAILURE},
+      // msmtp exits 69 (EX_UNAVAILABLE).
+      {"certificate not trusted",
+       msmtp(m_server.value("SMTP_STARTTLS_PORT"), "--tls=on --tls-starttls=on --auth=on --user=x"), false,
+       MAPI_E_FAILURE},
+      {"program missing", "/nonexistent/sendmail -i", false, MAPI_E_FAILURE},
+      {"program not on PATH", "no-such-sendmail-program -i", false, MAPI_E_FAILURE},
+      {"program fails", "/bin/false", false, MAPI_E_FAILURE},
+      {"killed by a signal", "/bin/sh -c 'kill -9 $$' sh", false, MAPI_E_FAILURE},
+      {"unclosed quote", "/usr/bin/msmtp 'open", false, MAPI_E_FAILURE},
+  };
+  for (const Case& c : cases) {
+    useSendmail(c.command);
+    const std::string good = UniqueAddress("good");
+    TestMessage message;
+    message.to(good).text("x");
+    if (c.addRefused) message.to(UniqueAddress("refuse"));
+    EXPECT_EQ(message.send(sendMail()), c.want) << c.what;
+    EXPECT_TRUE(m_server.messagesFor(good).empty()) << c.what;
+  }
+}
+
+TEST_F(SendmailTransportTest, ProgramThatNeverEndsIsStoppedAtTheTimeout) {
+  // Reads nothing and sleeps: the message stays unwritten in the pipe.
+  useSendmail("/bin/sh -c 'exec sleep 60' sh");
+  SetAccountValue("Timeout", "1");
+  std::string text(256 * 1024, 'x');  // more than a pipe holds
+  TestMessage message;
+  message.to(UniqueAddress("a")).text(text);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(message.send(sendMail()), static_cast<MAPI_ULONG>(MAPI_E_FAILURE));
+  // Bounds a hang, not speed: the configured time-out is 1 s.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+}
+
+TEST_F(SendmailTransportTest, ProgramThatLeavesEarlyWithStatusZeroIsNoSuccess) {
+  // Exits 0 without reading a message larger than the pipe: not delivered,
+  // whatever the status says. The write fails with EPIPE, not SIGPIPE.
+  useSendmail("/bin/true");
+  TestMessage message;
+  message.to(UniqueAddress("a")).text(std::string(1024 * 1024, 'x'));
+  EXPECT_EQ(message.send(sendMail()), static_cast<MAPI_ULONG>(MAPI_E_FAILURE));
+}
+
+}  // namespace

@@ -1,0 +1,106 @@
+// The SMTP server of the "smtp_server" ctest fixture, as the tests see it:
+// the values it wrote to its server.env and the messages in its spool.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace providertest {
+
+class SmtpTestServer {
+public:
+  // Reads server.env; fails the test (and leaves the map empty) without it.
+  SmtpTestServer() {
+    std::ifstream in(TARVO_SMTP_SERVER_ENV);
+    for (std::string line; std::getline(in, line);) {
+      auto equals = line.find('=');
+      if (equals == std::string::npos) continue;
+      std::string value = line.substr(equals + 1);
+      // shlex.quote puts single quotes around values that need them.
+      if (value.size() >= 2 && value.front() == '\'' && value.back() == '\'') value = value.substr(1, value.size() - 2);
+      m_values[line.substr(0, equals)] = value;
+    }
+    EXPECT_FALSE(m_values.empty()) << "no SMTP test server: " TARVO_SMTP_SERVER_ENV " is missing (run the tests "
+                                      "with ctest, which starts it)";
+  }
+
+  std::string value(const std::string& key) const {
+    auto found = m_values.find(key);
+    return found == m_values.end() ? std::string() : found->second;
+  }
+  std::string url(const char* scheme, const char* portKey) const {
+    return std::string(scheme) + "://127.0.0.1:" + value(portKey);
+  }
+  std::string plainUrl() const { return url("smtp", "SMTP_PLAIN_PORT"); }
+  std::string starttlsUrl() const { return url("smtp", "SMTP_STARTTLS_PORT"); }
+  std::string smtpsUrl() const { return url("smtps", "SMTP_SMTPS_PORT"); }
+
+  // Messages the server accepted for a recipient, oldest first: the .eml
+  // files; the envelope of each is the .json beside it.
+  std::vector<std::filesystem::path> messagesFor(const std::string& address) const {
+    std::vector<std::filesystem::path> found;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(mailbox(address), ec))
+      if (entry.path().extension() == ".eml") found.push_back(entry.path());
+    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+      return std::stoi(a.stem().string()) < std::stoi(b.stem().string());
+    });
+    return found;
+  }
+
+  std::filesystem::path mailbox(const std::string& address) const {
+    std::string folder;
+    for (char c : address) folder += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return std::filesystem::path(value("SMTP_SPOOL")) / folder;
+  }
+
+private:
+  std::map<std::string, std::string> m_values;
+};
+
+// The envelope the server recorded beside a message file.
+struct ReceivedEnvelope {
+  std::string listener;  // "plain", "starttls" or "smtps"
+  std::string mailFrom;
+  std::vector<std::string> rcptTos;
+  bool tls = false;
+  std::string authUser;  // empty without AUTH
+};
+
+inline ReceivedEnvelope ReadEnvelope(const std::filesystem::path& eml) {
+  std::filesystem::path json = eml;
+  json.replace_extension(".json");
+  QFile file(QString::fromStdString(json.string()));
+  EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << json;
+  QJsonObject object = QJsonDocument::fromJson(file.readAll()).object();
+  ReceivedEnvelope envelope;
+  envelope.listener = object["listener"].toString().toStdString();
+  envelope.mailFrom = object["mail_from"].toString().toStdString();
+  for (const auto& rcpt : object["rcpt_tos"].toArray()) envelope.rcptTos.push_back(rcpt.toString().toStdString());
+  envelope.tls = object["tls"].toBool();
+  envelope.authUser = object["auth_user"].toString().toStdString();
+  return envelope;
+}
+
+// An address no other test uses, so tests running at the same time against
+// the one server find only their own messages: "<local>.<pid>.<n>@<domain>".
+inline std::string UniqueAddress(const std::string& local, const std::string& domain = "example.org") {
+  static std::atomic<int> counter{0};
+  return local + "." + std::to_string(::getpid()) + "." + std::to_string(++counter) + "@" + domain;
+}
+
+}  // namespace providertest
