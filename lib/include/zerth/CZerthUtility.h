@@ -7,12 +7,14 @@
 
 class CZerthUtility {
 public:
-  // The directory of the running program's executable, without a trailing
-  // slash, whatever its length. The text lives in a class-wide buffer that the
-  // next call rewrites; callers that keep it copy it.
+  // The directory of the running program's executable (not of this library),
+  // without a trailing slash, whatever its length; empty when the system
+  // cannot tell the executable's path. The text lives in a class-wide buffer
+  // that the next call rewrites; callers that keep it copy it.
   static const char* GetAppDir();
 
-  // The switch: 0 when off or when the key or value is missing.
+  // The switch, read anew on every call: 0 when off, when the key or value is
+  // missing or unreadable, or when the value is not exactly four bytes long.
   static int GetVerboseFlag();
   // Stores the switch; fails silently when the key cannot be created.
   static void SetVerboseFlag(int flag);
