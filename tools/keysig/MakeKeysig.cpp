@@ -1,0 +1,130 @@
+// make-keysig INPUT OUTPUT: seals a signature footer text into the key.sig
+// file that tarvo reads beside itself: N (little-endian 32-bit, the footer's
+// length), then the footer padded with zero bytes to whole 8-byte blocks and
+// enciphered with Crypt in CBC mode from a zero chaining block under the
+// footer key. Padding keeps every footer byte inside an enciphered block.
+#include "zerth/Crypt.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr const char* kFooterKey = "KDW Tansy Lanterns 2.7";
+constexpr std::size_t kMaxFooterLength = 100000;
+constexpr std::size_t kBlockBytes = 8;
+
+void Complain(const std::string& message) {
+  std::fprintf(stderr, "make-keysig: %s\n", message.c_str());
+}
+
+// The footer text, or nothing (after saying why) when it is missing, empty
+// or longer than tarvo accepts.
+std::optional<std::string> ReadFooter(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    Complain("cannot open " + path + ": " + std::strerror(errno));
+    return std::nullopt;
+  }
+  // One byte past the limit is enough to tell a file that is too long.
+  std::string text(kMaxFooterLength + 1, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  if (in.bad()) {
+    Complain("cannot read " + path);
+    return std::nullopt;
+  }
+  text.resize(static_cast<std::size_t>(in.gcount()));
+  if (text.empty()) {
+    Complain(path + " is empty: a footer needs at least one byte");
+    return std::nullopt;
+  }
+  if (text.size() > kMaxFooterLength) {
+    Complain(path + " is longer than " + std::to_string(kMaxFooterLength) +
+             " bytes, the most a footer may hold");
+    return std::nullopt;
+  }
+  return text;
+}
+
+std::vector<unsigned char> Seal(const std::string& footer) {
+  const std::size_t padded = (footer.size() + kBlockBytes - 1) / kBlockBytes * kBlockBytes;
+  std::vector<unsigned char> file(4 + padded, 0);
+  const auto length = static_cast<std::uint32_t>(footer.size());
+  for (std::size_t i = 0; i < 4; ++i)
+    file[i] = static_cast<unsigned char>(length >> (8 * i));
+  std::copy(footer.begin(), footer.end(), file.begin() + 4);
+  Crypt::Block chain{0, 0};
+  Crypt(kFooterKey).Encrypt(file.data() + 4, static_cast<std::uint32_t>(padded), chain);
+  return file;
+}
+
+class FileDescriptor {
+public:
+  explicit FileDescriptor(int fd) : m_fd(fd) {}
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  ~FileDescriptor() { Close(); }
+  int Get() const { return m_fd; }
+  bool Close() {
+    const int fd = m_fd;
+    m_fd = -1;
+    return fd < 0 || ::close(fd) == 0;
+  }
+
+private:
+  int m_fd;
+};
+
+bool WriteAll(int fd, const std::vector<unsigned char>& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Writes beside the target and renames over it, so a reader never sees half a file.
+bool WriteAtomically(const std::string& path, const std::vector<unsigned char>& bytes) {
+  std::string temp = path + ".XXXXXX";
+  FileDescriptor fd(::mkstemp(temp.data()));
+  if (fd.Get() < 0) {
+    Complain("cannot create a file beside " + path + ": " + std::strerror(errno));
+    return false;
+  }
+  const bool written = ::fchmod(fd.Get(), 0644) == 0 && WriteAll(fd.Get(), bytes) &&
+                       ::fsync(fd.Get()) == 0 && fd.Close() &&
+                       std::rename(temp.c_str(), path.c_str()) == 0;
+  if (!written) {
+    Complain("cannot write " + path + ": " + std::strerror(errno));
+    ::unlink(temp.c_str());
+  }
+  return written;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: make-keysig INPUT.txt OUTPUT.sig\n");
+    return 2;
+  }
+  const std::optional<std::string> footer = ReadFooter(argv[1]);
+  if (!footer)
+    return 1;
+  return WriteAtomically(argv[2], Seal(*footer)) ? 0 : 1;
+}
