@@ -139,9 +139,8 @@ TEST(GetAppDirTest, IsTheFolderOfTheProgramNotOfTheLibrary) {
 TEST(GetAppDirTest, ReturnsTheWholeFolderHoweverLongItsPath) {
   const testenv::TempDir base;
   const std::string basePath = fs::canonical(base.path()).string();
-  // Past the old 260-byte buffer; the longest path the kernel still reports
-  // for a running program (the program's own path stays below PATH_MAX); and
-  // a folder longer than PATH_MAX.
+  // Past the old 260-byte buffer; just below PATH_MAX; and a folder longer
+  // than PATH_MAX, where /proc/self/exe can no longer be read.
   for (const std::size_t length : {320u, 4060u, 5000u}) {
     SCOPED_TRACE(length);
     DeepFolder folder(basePath, length);
@@ -150,12 +149,8 @@ TEST(GetAppDirTest, ReturnsTheWholeFolderHoweverLongItsPath) {
     ASSERT_TRUE(folder.PlaceProgram(APPDIR_HELPER, kHelperName));
 
     const HelperReport report = ParseReport(folder.Run());
-    if (length < 4096) {
-      ASSERT_EQ(report.programPath, folder.path() + "/" + kHelperName);
-    }
-    // Where the system cannot tell the program's path, the folder is empty
-    // text: never a cut-off path, never the working folder.
-    EXPECT_EQ(report.appDir, report.programPath.empty() ? std::string() : folder.path());
+    ASSERT_EQ(report.programPath, folder.path() + "/" + kHelperName);
+    EXPECT_EQ(report.appDir, folder.path());
   }
 }
 
