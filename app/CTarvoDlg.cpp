@@ -7,6 +7,7 @@
 #include "PlainSkin.h"
 #include "ResourceIds.h"
 #include "TarvoStrings.h"
+#include "sources/CImportDlg.h"
 
 #include <zerth/CIMapi.h>
 #include <zplatform/DialogUnits.h>
@@ -303,15 +304,16 @@ void CTarvoDlg::OnBrowseSource() {
   repaint();
 }
 
-void CTarvoDlg::OnSend() {
-  // The mailing run is not part of this version yet.
-}
-
 void CTarvoDlg::SetPickerFactory(PickerFactory factory) {
   m_pickerFactory = factory ? std::move(factory) : PickerFactory(&CTarvoDlg::CreatePicker);
 }
 
-std::unique_ptr<CContactPickerDlg> CTarvoDlg::CreatePicker(int /*buttonId*/) { return nullptr; }
+std::unique_ptr<CContactPickerDlg> CTarvoDlg::CreatePicker(int buttonId) {
+  switch (buttonId) {
+    case IDC_ADD_TEXT_FILE: return std::make_unique<CImportDlg>();
+    default: return nullptr;  // the other sources come in later versions
+  }
+}
 
 void CTarvoDlg::OnPickContacts(int buttonId) {
   std::unique_ptr<CContactPickerDlg> picker = m_pickerFactory(buttonId);

@@ -12,8 +12,10 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 class CContactListModel;
+class CResultMap;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -47,7 +49,10 @@ public:
   // SC_CLOSE do what their names say; others are ignored.
   void OnSysCommand(int command);
 
+  // The mailing run: one message per recipient, then the delivery report.
   void OnSend();
+  // Saves the report of a run beside the program and opens it.
+  void WriteDeliveryReport(CResultMap& results);
   void OnDelete();
   void OnBrowseSource();
   // Runs the picker of that button and merges what the user confirmed.
@@ -66,6 +71,7 @@ private:
   void BuildSystemMenu();
   void ShowSystemMenu();
   void SetLabelColour(QLabel* label, bool inputGiven);
+  void ShowMessage(const std::string& text);
 
   // Controls bound by id.
   QWidget* m_pHotspot = nullptr;

@@ -1,0 +1,119 @@
+// The report page, and CTarvoDlg::WriteDeliveryReport, which saves it beside
+// the program under the first number that can be written and opens it.
+#include "DeliveryReport.h"
+
+#include "CTarvoDlg.h"
+#include "TarvoStrings.h"
+
+#include <zerth/CZerthUtility.h>
+#include <zerth/mapi.h>
+#include <zplatform/Resources.h>
+#include <zplatform/UiServices.h>
+#include <zplatform/UniqueFd.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+const char* DeliveryStatusText(std::uint32_t code) {
+  switch (code) {
+    case SUCCESS_SUCCESS: return "SUCCESS";
+    case MAPI_USER_ABORT: return "The user canceled one of the dialog boxes. No message was sent.";
+    case MAPI_E_FAILURE: return "One or more unspecified errors occurred. No message was sent.";
+    case MAPI_E_LOGIN_FAILURE:
+      return "There was no default logon, and the user failed to log on successfully when the logon dialog box "
+             "was displayed. No message was sent.";
+    case MAPI_E_INSUFFICIENT_MEMORY: return "There was insufficient memory to proceed. No message was sent.";
+    case MAPI_E_TOO_MANY_FILES: return "There were too many file attachments. No message was sent.";
+    case MAPI_E_TOO_MANY_RECIPIENTS: return "There were too many recipients. No message was sent.";
+    case MAPI_E_ATTACHMENT_NOT_FOUND: return "The specified attachment was not found. No message was sent.";
+    case MAPI_E_ATTACHMENT_OPEN_FAILURE: return "The specified attachment could not be opened. No message was sent.";
+    case MAPI_E_UNKNOWN_RECIPIENT: return "A recipient did not appear in the address list. No message was sent.";
+    case MAPI_E_TEXT_TOO_LARGE: return "The text in the message was too large. No message was sent.";
+    case MAPI_E_AMBIGUOUS_RECIPIENT:
+      return "A recipient name matched more than one of the recipient addresses in the address book. No message "
+             "was sent.";
+    case MAPI_E_INVALID_RECIPS: return "Recipient name was invalid or did not resolve to any address.";
+    default: return "Unknown error";
+  }
+}
+
+std::string HtmlEscape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string BuildDeliveryReport(const CResultMap& results, const std::string& header, const std::string& footer) {
+  std::string page = header;
+  results.ForEach([&page](const std::string& address, std::uint32_t code) {
+    page += "<tr><td>";
+    page += HtmlEscape(address);
+    page += "</td><td>";
+    page += code == SUCCESS_SUCCESS ? "<font color=\"#00ff00\">" : "<font color=\"#ff0000\">";
+    page += HtmlEscape(DeliveryStatusText(code));
+    page += "</font></td></tr>\n";
+  });
+  page += footer;
+  return page;
+}
+
+namespace {
+
+std::string ReportHeader() {
+  std::string header = zplatform::LoadStringResource(tarvo::IDS_REPORT_HEADER);
+  const std::string name = zplatform::LoadStringResource(tarvo::IDS_APP_TITLE);
+  const std::string placeholder = "<%NAME%>";
+  for (auto at = header.find(placeholder); at != std::string::npos; at = header.find(placeholder, at + name.size()))
+    header.replace(at, placeholder.size(), name);
+  return header;
+}
+
+bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+std::string ReportPath(const std::string& folder, int number) {
+  return folder + "/SubmissionResults" + std::to_string(number) + ".html";
+}
+
+}  // namespace
+
+void CTarvoDlg::WriteDeliveryReport(CResultMap& results) {
+  const std::string page =
+      BuildDeliveryReport(results, ReportHeader(), zplatform::LoadStringResource(tarvo::IDS_REPORT_FOOTER));
+  const std::string folder = CZerthUtility::GetAppDir();
+  const std::string caption = zplatform::LoadStringResource(tarvo::IDS_APP_TITLE);
+
+  for (int number = 0; number < kMaxReportNumbers; ++number) {
+    const std::string path = ReportPath(folder, number);
+    zplatform::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!fd) continue;  // held or protected: the next number may do
+    if (!WriteAll(fd.get(), page) || fd.close() != 0) {
+      // A half-written report must not pass for the whole one.
+      zplatform::MessageBox("The delivery report could not be written completely to " + path + ".", caption);
+      return;
+    }
+    zplatform::ShellOpen(path);
+    return;
+  }
+  zplatform::MessageBox("The delivery report could not be written. Tried " + ReportPath(folder, 0) + " to " +
+                            ReportPath(folder, kMaxReportNumbers - 1) + ".",
+                        caption);
+}
