@@ -464,8 +464,9 @@ private slots:
   void missingPickerSaysSoAndChangesNothing() {
     auto dlg = ShowDialog();
     dlg->SetPickerFactory({});
-    for (int id : {IDC_ADD_OUTLOOK, IDC_ADD_OUTLOOK_FOLDER, IDC_ADD_WAB, IDC_ADD_TEXT_FILE}) dlg->OnPickContacts(id);
-    QCOMPARE(g_ui.messages.size(), std::size_t{4});
+    // The text-file picker exists; the other sources come later.
+    for (int id : {IDC_ADD_OUTLOOK, IDC_ADD_OUTLOOK_FOLDER, IDC_ADD_WAB}) dlg->OnPickContacts(id);
+    QCOMPARE(g_ui.messages.size(), std::size_t{3});
     for (const ShownMessage& message : g_ui.messages) {
       QCOMPARE(message.text, std::string("This contact source is not available in this version of Tarvo."));
       QCOMPARE(message.caption, std::string("Tarvo"));
