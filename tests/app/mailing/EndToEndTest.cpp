@@ -1,0 +1,218 @@
+// A whole mailing run as a user makes it, against the real SMTP server of the
+// smtp_server fixture: contacts imported from a file through the text-file
+// picker, a message file and a title, Send confirmed; then every message is
+// read back at the server and the delivery report is checked. Once for each
+// way mail leaves: SMTP, SMTP with STARTTLS and AUTH against the server's
+// self-signed certificate, and msmtp as the sendmail program.
+#include "CResultMap.h"
+#include "CTarvoDlg.h"
+#include "DeliveryReport.h"
+#include "ResourceIds.h"
+#include "SmtpTestServer.h"
+#include "TarvoStrings.h"
+#include "TestEnv.h"
+#include "sources/CImportDlg.h"
+
+#include <zerth/CZerthUtility.h>
+#include <zplatform/Registry.h>
+#include <zplatform/UiServices.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+namespace fs = std::filesystem;
+using namespace tarvo;
+using providertest::SmtpTestServer;
+using providertest::UniqueAddress;
+
+namespace {
+
+struct UiRecord {
+  std::vector<std::string> messages;
+  std::vector<std::string> opened;
+};
+UiRecord g_ui;
+
+const zplatform::UiHooks g_hooks{
+    [](const std::string& text, const std::string&, UINT) {
+      g_ui.messages.push_back(text);
+      return IDOK;  // the import summary and the confirmation
+    },
+    {},
+    [](const std::string& target) {
+      g_ui.opened.push_back(target);
+      return true;
+    },
+};
+
+void SetAccountValue(const std::string& name, const std::string& value) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Zerth\\Mail", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                           nullptr),
+            ERROR_SUCCESS);
+  RegSetValueEx(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                static_cast<DWORD>(value.size() + 1));
+  RegCloseKey(key);
+}
+
+std::map<std::string, std::string> ParseMessage(const fs::path& file) {
+  std::istringstream dump(testenv::RunCommand("/usr/bin/python3 " TARVO_SOURCE_DIR "/tests/providers/dump_mail.py '" +
+                                              file.string() + "'"));
+  std::map<std::string, std::string> fields;
+  for (std::string line; std::getline(dump, line);) {
+    const auto tab = line.find('\t');
+    if (tab != std::string::npos) fields[line.substr(0, tab)] = line.substr(tab + 1);
+  }
+  return fields;
+}
+
+// Imports the file through button 1020 as a user would: names and addresses
+// separated by ";".
+void ImportThroughThePicker(CTarvoDlg& dlg, const std::string& path) {
+  QTimer::singleShot(0, &dlg, [path] {
+    auto* picker = qobject_cast<CImportDlg*>(QApplication::activeModalWidget());
+    ASSERT_NE(picker, nullptr);
+    qobject_cast<QComboBox*>(picker->GetDlgItem(CImportDlg::IDC_FILE_TYPE))->setCurrentIndex(2);
+    qobject_cast<QLineEdit*>(picker->GetDlgItem(CImportDlg::IDC_SOURCE_FILE))->setText(QString::fromStdString(path));
+    qobject_cast<QLineEdit*>(picker->GetDlgItem(CImportDlg::IDC_SEPARATOR))->setText(";");
+    QTest::mouseClick(qobject_cast<QPushButton*>(picker->GetDlgItem(CImportDlg::IDC_IMPORT)), Qt::LeftButton);
+  });
+  QTest::mouseClick(qobject_cast<QPushButton*>(dlg.GetDlgItem(IDC_ADD_TEXT_FILE)), Qt::LeftButton);
+}
+
+class EndToEndTest : public ::testing::TestWithParam<const char*> {
+protected:
+  void SetUp() override {
+    m_config = std::make_unique<testenv::ScopedEnv>("XDG_CONFIG_HOME", (m_home.path() / "config").string());
+    m_data = std::make_unique<testenv::ScopedEnv>("XDG_DATA_HOME", (m_home.path() / "data").string());
+    m_path = std::make_unique<testenv::ScopedEnv>("PATH", std::string(TARVO_RUNTIME_DIR ":") + std::getenv("PATH"));
+    // The program's own files: the shipped key.sig beside this test program.
+    fs::copy_file(fs::path(TARVO_RUNTIME_DIR) / "key.sig", m_programDir / "key.sig",
+                  fs::copy_options::overwrite_existing);
+    fs::remove(m_programDir / "SubmissionResults0.html");
+    g_ui = {};
+    zplatform::SetUiHooks(&g_hooks);
+    RegisterStrings();
+  }
+  void TearDown() override {
+    zplatform::SetUiHooks(nullptr);
+    fs::remove(m_programDir / "key.sig");
+    fs::remove(m_programDir / "SubmissionResults0.html");
+  }
+
+  void configure(const std::string& transport) {
+    SetAccountValue("From", "Tarvo Tester <tester@example.org>");
+    SetAccountValue("ConnectTimeout", "10");
+    SetAccountValue("Timeout", "30");
+    if (transport == "smtp") {
+      SetAccountValue("Transport", "smtp");
+      SetAccountValue("Server", m_server.plainUrl());
+      SetAccountValue("StartTLS", "when offered");
+    } else if (transport == "smtp-starttls-auth") {
+      SetAccountValue("Transport", "smtp");
+      SetAccountValue("Server", m_server.starttlsUrl());
+      SetAccountValue("User", m_server.value("SMTP_USER"));
+      SetAccountValue("PasswordCommand", "printf '%s\\n' '" + m_server.value("SMTP_PASSWORD") + "'");
+      SetAccountValue("CaFile", m_server.value("SMTP_CA_FILE"));
+    } else {
+      SetAccountValue("Transport", "sendmail");
+      SetAccountValue("SendmailCommand", "/usr/bin/msmtp --host=127.0.0.1 --port=" + m_server.value("SMTP_PLAIN_PORT"));
+    }
+  }
+
+  testenv::TempDir m_home;
+  fs::path m_programDir = CZerthUtility::GetAppDir();
+  SmtpTestServer m_server;
+  std::unique_ptr<testenv::ScopedEnv> m_config, m_data, m_path;
+};
+
+TEST_P(EndToEndTest, ImportedContactsAreMailedAndReported) {
+  const std::string transport = GetParam();
+  configure(transport);
+  const std::string ann = UniqueAddress("ann-" + transport), bob = UniqueAddress("refuse-bob"),
+                    cy = UniqueAddress("cy-" + transport);
+  const fs::path contacts = m_home.path() / "contacts.csv";
+  testenv::WriteFile(contacts, "Ann Berg; " + ann + "\r\nBob Refused;" + bob + "\n\nno address here;x\nCy Ökland;" +
+                                   cy + "\n" + "Ann Again;" + ann + "\n");
+  const fs::path message = m_home.path() / "message.txt";
+  testenv::WriteFile(message, "Dear <NAME>,\n\nthe lanterns are lit on Friday.\n");
+
+  CTarvoDlg dlg;
+  dlg.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+  ImportThroughThePicker(dlg, contacts.string());
+  ASSERT_EQ(dlg.m_aSelected.GetSize(), 3);  // the repeated address is merged away
+  ASSERT_EQ(g_ui.messages, std::vector<std::string>{"Import completed.\nContacts imported:\t4\t\nEntries ignored:\t2\t"});  // a blank line counts as ignored
+
+  QTest::keyClicks(qobject_cast<QLineEdit*>(dlg.GetDlgItem(IDC_TITLE)), "Lanterns for <NAME>");
+  qobject_cast<QLineEdit*>(dlg.GetDlgItem(IDC_SOURCE))->setText(QString::fromStdString(message.string()));
+  QTest::mouseClick(qobject_cast<QPushButton*>(dlg.GetDlgItem(IDC_SEND)), Qt::LeftButton);
+  ASSERT_EQ(g_ui.messages.size(), 2u);
+  EXPECT_EQ(g_ui.messages[1], "You are about to send 3 e-mail messages. Press OK to continue.");
+
+  // At the server: one message each for Ann and Cy, none for the refused Bob.
+  const std::pair<std::string, std::string> delivered[] = {{ann, "Ann Berg"}, {cy, "Cy Ökland"}};
+  for (const auto& [address, name] : delivered) {
+    const auto files = m_server.messagesFor(address);
+    ASSERT_EQ(files.size(), 1u) << address;
+    auto fields = ParseMessage(files[0]);
+    EXPECT_EQ(fields["to"], "<" + address + ">");
+    EXPECT_EQ(fields["from"], "Tarvo Tester <tester@example.org>");
+    EXPECT_EQ(fields["subject"], "Lanterns for <NAME>");
+    // The wire has CR LF line ends; compare the text.
+    std::string body = fields["body"];
+    for (auto at = body.find("\\r"); at != std::string::npos; at = body.find("\\r")) body.erase(at, 2);
+    EXPECT_EQ(body.rfind("Dear " + name + ",\\n\\nthe lanterns are lit on Friday.\\n--\\nSent to " + name +
+                                       " with Tarvo",
+                                   0),
+              0u)
+        << body;
+    const auto envelope = providertest::ReadEnvelope(files[0]);
+    EXPECT_EQ(envelope.mailFrom, "tester@example.org");
+    EXPECT_EQ(envelope.tls, transport == "smtp-starttls-auth");
+  }
+  EXPECT_TRUE(m_server.messagesFor(bob).empty());
+
+  // The report: rows in the result map's order, green for the delivered.
+  const fs::path report = m_programDir / "SubmissionResults0.html";
+  ASSERT_EQ(g_ui.opened, std::vector<std::string>{report.string()});
+  CResultMap expected;
+  expected.SetAt(ann, 0);
+  expected.SetAt(bob, 14);
+  expected.SetAt(cy, 0);
+  const std::string page = testenv::ReadFile(report);
+  std::string rows;
+  expected.ForEach([&rows](const std::string& address, std::uint32_t code) {
+    rows += "<tr><td>" + address + "</td><td><font color=\"" + (code ? "#ff0000" : "#00ff00") + "\">" +
+            DeliveryStatusText(code) + "</font></td></tr>\n";
+  });
+  EXPECT_NE(page.find("<th>Recipient Name</th><th>Mail Delivery Status</th>\n</tr>\n" + rows + "</table>\n</html>"),
+            std::string::npos)
+      << page;
+}
+
+INSTANTIATE_TEST_SUITE_P(Transports, EndToEndTest, ::testing::Values("smtp", "smtp-starttls-auth", "sendmail"),
+                         [](const auto& info) {
+                           std::string name = info.param;
+                           for (char& c : name)
+                             if (c == '-') c = '_';
+                           return name;
+                         });
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
