@@ -2,4 +2,5 @@
 #pragma once
 
 #include <zerth/CIMapi.h>
+#include <zerth/CMailMessage.h>
 #include <zerth/mapi.h>
