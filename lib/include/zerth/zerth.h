@@ -3,4 +3,5 @@
 
 #include <zerth/CIMapi.h>
 #include <zerth/CMailMessage.h>
+#include <zerth/CSMTP.h>
 #include <zerth/mapi.h>

@@ -1,0 +1,189 @@
+// CSMTP: the session (greeting, HELO, QUIT) and the mail transaction.
+#include <zerth/CSMTP.h>
+
+#include "BlockingSocket.h"
+#include "DotStuffing.h"
+#include "SmtpReplyBuffer.h"
+
+#include <cstdio>
+#include <new>
+#include <string_view>
+
+using zerth::detail::BlockingSocket;
+using zerth::detail::SmtpReplyBuffer;
+
+const CSMTP::response_code CSMTP::response_table[4] = {
+    {250, "SMTP server error"},                     // REPLY_GENERIC
+    {220, "SMTP server not available"},             // REPLY_CONNECT
+    {354, "SMTP server not ready for data"},        // REPLY_DATA
+    {221, "SMTP server didn't terminate session"},  // REPLY_QUIT
+};
+
+namespace {
+
+// HELO carries at most this much of the local host name.
+constexpr std::size_t kHostNameMax = 80;
+
+bool HasLineBreak(std::string_view text) {
+  return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+}  // namespace
+
+CSMTP::CSMTP(const char* server, unsigned port) : m_nPort(port), m_sServer(server ? server : "") {}
+
+CSMTP::~CSMTP() {
+  Disconnect();
+}
+
+void CSMTP::SetServerProperties(const char* server, unsigned port) {
+  if (!server) return;
+  m_sServer = server;
+  m_nPort = port;
+}
+
+std::string CSMTP::GetServerHostName() const {
+  return m_sServer;
+}
+
+unsigned CSMTP::GetPort() const {
+  return m_nPort;
+}
+
+std::string CSMTP::GetLastError() const {
+  return m_sError;
+}
+
+void CSMTP::SetTimeout(unsigned seconds) {
+  m_nTimeoutSeconds = seconds;
+}
+
+unsigned CSMTP::GetTimeout() const {
+  return m_nTimeoutSeconds;
+}
+
+void CSMTP::close_session() {
+  m_Socket.reset();
+  m_pReplyBuffer.reset();
+  m_bConnected = 0;
+}
+
+void CSMTP::send_text(const std::string& text) {
+  // A failed send shows up as a failed read of the next reply.
+  m_Socket->SendAll(text);
+}
+
+int CSMTP::Connect() {
+  if (m_bConnected) return 1;
+
+  m_pReplyBuffer.reset(new (std::nothrow) SmtpReplyBuffer);
+  if (!m_pReplyBuffer) {
+    m_sError = "Not enough memory";
+    return 0;
+  }
+  m_Socket = std::make_unique<BlockingSocket>();
+  if (!m_Socket->Create()) {
+    m_sError = "Unable to create the socket.";
+    close_session();
+    return 0;
+  }
+  if (!m_Socket->Connect(m_sServer, m_nPort, m_nTimeoutSeconds)) {
+    m_sError = "Unable to connect to server";
+    close_session();
+    return 0;
+  }
+  if (!get_response(REPLY_CONNECT)) {
+    m_sError = "Server didn't respond.";
+    close_session();
+    return 0;
+  }
+  send_text("HELO " + zerth::detail::LocalHostName(kHostNameMax) + "\r\n");
+  if (!get_response(REPLY_GENERIC)) {
+    close_session();
+    return 0;
+  }
+  m_bConnected = 1;
+  return 1;
+}
+
+int CSMTP::Disconnect() {
+  if (!m_bConnected) return 1;
+  send_text("QUIT\r\n");
+  int result = get_response(REPLY_QUIT);
+  close_session();
+  return result;
+}
+
+int CSMTP::SendMessageA(CMailMessage* message) {
+  if (!m_bConnected) {
+    m_sError = "Must be connected";
+    return 0;
+  }
+  return FormatMailMessage(message) && transmit_message(message);
+}
+
+int CSMTP::FormatMailMessage(CMailMessage* message) {
+  if (!message || message->GetNumRecipients() == 0) {
+    m_sError = "No Recipients";
+    return 0;
+  }
+  message->FormatMessageA();
+  return 1;
+}
+
+int CSMTP::transmit_message(CMailMessage* message) {
+  if (!m_bConnected) {
+    m_sError = "Must be connected";
+    return 0;
+  }
+  // A line break in an envelope address would end the command and start
+  // another one of the caller's choosing.
+  if (HasLineBreak(message->m_sFrom)) {
+    m_sError = "Sender address contains a line break";
+    return 0;
+  }
+  int count = message->GetNumRecipients();
+  for (int i = 0; i < count; ++i) {
+    std::string address, name;
+    message->GetRecipient(address, name, i);
+    if (HasLineBreak(address)) {
+      m_sError = "Recipient address contains a line break";
+      return 0;
+    }
+  }
+
+  send_text("MAIL From: <" + message->m_sFrom + ">\r\n");
+  if (!get_response(REPLY_GENERIC)) return 0;
+  for (int i = 0; i < count; ++i) {
+    std::string address, name;
+    message->GetRecipient(address, name, i);
+    send_text("RCPT TO: <" + address + ">\r\n");
+    get_response(REPLY_GENERIC);  // a refused recipient does not stop the others
+  }
+  send_text("DATA\r\n");
+  if (!get_response(REPLY_DATA)) return 0;
+  // The header goes through the same transparency rule as the body, so no
+  // header text can end the data early either.
+  send_text(zerth::detail::DotStuff(message->m_sHeader));
+  send_text(cook_body(message));
+  send_text("\r\n.\r\n");
+  return get_response(REPLY_GENERIC);
+}
+
+std::string CSMTP::cook_body(CMailMessage* message) {
+  return zerth::detail::DotStuff(message->m_sBody);
+}
+
+int CSMTP::get_response(unsigned index) {
+  if (!m_pReplyBuffer->Read(*m_Socket)) {
+    m_sError = "Socket Error";
+    return 0;
+  }
+  const response_code& expected = response_table[index];
+  int code = m_pReplyBuffer->Code();
+  if (code == expected.m_nCode) return 1;
+  char text[128];
+  std::snprintf(text, sizeof text, "%d:%s", code, expected.m_pszMessage);
+  m_sError = text;
+  return 0;
+}
