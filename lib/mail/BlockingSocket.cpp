@@ -111,7 +111,7 @@ std::string LocalHostName(std::size_t maxBytes) {
   if (gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return "localhost";
   std::string host(name);
   // The name goes into a command line: it ends at any line break.
-  host.resize(std::min(host.find_first_of("\r\n"), maxBytes));
+  host = host.substr(0, std::min(host.find_first_of("\r\n"), maxBytes));
   return host;
 }
 
