@@ -1,7 +1,9 @@
 // The Zerth library: include this for every public class.
 #pragma once
 
+#include <zerth/CBase64.h>
 #include <zerth/CIMapi.h>
+#include <zerth/CMIMECode.h>
 #include <zerth/CMailMessage.h>
 #include <zerth/CSMTP.h>
 #include <zerth/mapi.h>
