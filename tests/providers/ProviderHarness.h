@@ -3,6 +3,8 @@
 // registry, and messages read back by Python's email package (dump_mail.py).
 #pragma once
 
+#include "MailDump.h"
+
 #include <zerth/mapi.h>
 #include <zplatform/Registry.h>
 
@@ -94,46 +96,6 @@ private:
   std::vector<MapiFileDesc> m_files;
 };
 
-// dump_mail.py's output: key -> values in order, escapes undone.
-class Dump {
-public:
-  explicit Dump(const std::string& output) {
-    std::size_t start = 0;
-    while (start < output.size()) {
-      std::size_t end = output.find('\n', start);
-      if (end == std::string::npos) end = output.size();
-      std::string line = output.substr(start, end - start);
-      start = end + 1;
-      auto tab = line.find('\t');
-      if (tab != std::string::npos) m_values[line.substr(0, tab)].push_back(Unescape(line.substr(tab + 1)));
-    }
-  }
-  std::string one(const std::string& key) const {
-    auto found = m_values.find(key);
-    return found == m_values.end() || found->second.empty() ? "<missing>" : found->second.front();
-  }
-  std::vector<std::string> all(const std::string& key) const {
-    auto found = m_values.find(key);
-    return found == m_values.end() ? std::vector<std::string>{} : found->second;
-  }
-  int number(const std::string& key) const { return std::stoi(one(key)); }
-
-private:
-  static std::string Unescape(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      if (text[i] != '\\' || i + 1 == text.size()) {
-        out += text[i];
-        continue;
-      }
-      char c = text[++i];
-      out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
-    }
-    return out;
-  }
-  std::map<std::string, std::vector<std::string>> m_values;
-};
-
 inline std::vector<fs::path> FilesIn(const fs::path& folder) {
   std::vector<fs::path> files;
   std::error_code ec;
@@ -153,17 +115,7 @@ inline void SetAccountValue(const char* name, const std::string& value) {
   RegCloseKey(key);
 }
 
-// dump_mail.py run on a message file.
-inline Dump DumpMail(const fs::path& file) {
-  std::string command = "/usr/bin/python3 " TARVO_SOURCE_DIR "/tests/providers/dump_mail.py '" + file.string() + "'";
-  std::string output;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-    ::pclose(pipe);
-  }
-  return Dump(output);
-}
+using testmail::Dump;
+using testmail::DumpMail;
 
 }  // namespace providertest

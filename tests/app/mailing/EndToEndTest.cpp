@@ -7,6 +7,7 @@
 #include "CResultMap.h"
 #include "CTarvoDlg.h"
 #include "DeliveryReport.h"
+#include "MailDump.h"
 #include "ResourceIds.h"
 #include "SmtpTestServer.h"
 #include "TarvoStrings.h"
@@ -28,7 +29,6 @@
 
 #include <filesystem>
 #include <map>
-#include <sstream>
 
 namespace fs = std::filesystem;
 using namespace tarvo;
@@ -63,17 +63,6 @@ void SetAccountValue(const std::string& name, const std::string& value) {
   RegSetValueEx(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                 static_cast<DWORD>(value.size() + 1));
   RegCloseKey(key);
-}
-
-std::map<std::string, std::string> ParseMessage(const fs::path& file) {
-  std::istringstream dump(testenv::RunCommand("/usr/bin/python3 " TARVO_SOURCE_DIR "/tests/providers/dump_mail.py '" +
-                                              file.string() + "'"));
-  std::map<std::string, std::string> fields;
-  for (std::string line; std::getline(dump, line);) {
-    const auto tab = line.find('\t');
-    if (tab != std::string::npos) fields[line.substr(0, tab)] = line.substr(tab + 1);
-  }
-  return fields;
 }
 
 // Imports the file through button 1020 as a user would: names and addresses
@@ -165,14 +154,14 @@ TEST_P(EndToEndTest, ImportedContactsAreMailedAndReported) {
   for (const auto& [address, name] : delivered) {
     const auto files = m_server.messagesFor(address);
     ASSERT_EQ(files.size(), 1u) << address;
-    auto fields = ParseMessage(files[0]);
-    EXPECT_EQ(fields["to"], "<" + address + ">");
-    EXPECT_EQ(fields["from"], "Tarvo Tester <tester@example.org>");
-    EXPECT_EQ(fields["subject"], "Lanterns for <NAME>");
+    const testmail::Dump dump = testmail::DumpMail(files[0]);
+    EXPECT_EQ(dump.one("to"), "<" + address + ">");
+    EXPECT_EQ(dump.one("from"), "Tarvo Tester <tester@example.org>");
+    EXPECT_EQ(dump.one("subject"), "Lanterns for <NAME>");
     // The wire has CR LF line ends; compare the text.
-    std::string body = fields["body"];
-    for (auto at = body.find("\\r"); at != std::string::npos; at = body.find("\\r")) body.erase(at, 2);
-    EXPECT_EQ(body.rfind("Dear " + name + ",\\n\\nthe lanterns are lit on Friday.\\n--\\nSent to " + name +
+    std::string body = dump.one("body");
+    std::erase(body, '\r');
+    EXPECT_EQ(body.rfind("Dear " + name + ",\n\nthe lanterns are lit on Friday.\n--\nSent to " + name +
                                        " with Tarvo",
                                    0),
               0u)

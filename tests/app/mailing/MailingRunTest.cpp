@@ -6,6 +6,7 @@
 #include "CResultMap.h"
 #include "CTarvoDlg.h"
 #include "KeySigFile.h"
+#include "MailDump.h"
 #include "ResourceIds.h"
 #include "TarvoStrings.h"
 #include "TestEnv.h"
@@ -20,7 +21,6 @@
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <sstream>
 
 namespace fs = std::filesystem;
 using namespace tarvo;
@@ -50,18 +50,6 @@ const zplatform::UiHooks g_hooks{
 const std::string kFooter = "--\nSent for <NAME> by Tarvo\n";
 
 fs::path ProgramDir() { return CZerthUtility::GetAppDir(); }
-
-// The fields of one delivered message, as Python's email package reads them.
-std::map<std::string, std::string> ParseMessage(const fs::path& file) {
-  std::istringstream dump(testenv::RunCommand("/usr/bin/python3 " TARVO_SOURCE_DIR "/tests/providers/dump_mail.py '" +
-                                              file.string() + "'"));
-  std::map<std::string, std::string> fields;
-  for (std::string line; std::getline(dump, line);) {
-    const auto tab = line.find('\t');
-    if (tab != std::string::npos) fields[line.substr(0, tab)] = line.substr(tab + 1);
-  }
-  return fields;
-}
 
 std::vector<fs::path> Delivered(const fs::path& outbox) {
   std::vector<fs::path> files;
@@ -202,19 +190,18 @@ private slots:
     QCOMPARE(g_ui.messages,
              std::vector<std::string>{"Tarvo: You are about to send 3 e-mail messages. Press OK to continue."});
 
-    std::map<std::string, std::map<std::string, std::string>> byRecipient;
+    std::map<std::string, testmail::Dump> byRecipient;
     for (const auto& file : Delivered(outbox())) {
-      auto fields = ParseMessage(file);
-      byRecipient[fields["to"]] = fields;
+      testmail::Dump dump = testmail::DumpMail(file);
+      byRecipient.emplace(dump.one("to"), dump);
     }
     QCOMPARE(byRecipient.size(), std::size_t{2});  // the second recipient failed; the third still went
-    const auto& ann = byRecipient["<ann@example.org>"];
-    QCOMPARE(ann.at("subject"), std::string("News for <NAME>"));
-    QCOMPARE(ann.at("body"),
-             std::string("Hello Ann,\\n<name> and Ann stay apart.\\n--\\nSent for Ann by Tarvo\\n"));
+    const auto& ann = byRecipient.at("<ann@example.org>");
+    QCOMPARE(ann.one("subject"), std::string("News for <NAME>"));
+    QCOMPARE(ann.one("body"), std::string("Hello Ann,\n<name> and Ann stay apart.\n--\nSent for Ann by Tarvo\n"));
     // A name that is itself "<NAME>" is not replaced again.
-    QCOMPARE(byRecipient["<cy@example.org>"].at("body"),
-             std::string("Hello <NAME>,\\n<name> and <NAME> stay apart.\\n--\\nSent for <NAME> by Tarvo\\n"));
+    QCOMPARE(byRecipient.at("<cy@example.org>").one("body"),
+             std::string("Hello <NAME>,\n<name> and <NAME> stay apart.\n--\nSent for <NAME> by Tarvo\n"));
 
     const fs::path report = ProgramDir() / "SubmissionResults0.html";
     QCOMPARE(g_ui.opened, std::vector<std::string>{report.string()});
