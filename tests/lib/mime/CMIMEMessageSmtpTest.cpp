@@ -1,0 +1,66 @@
+// A multipart message with an attachment sent through CSMTP to the real SMTP
+// server of the "smtp_server" fixture, and read back from its spool with
+// Python's email package: the attachment arrives with the file's bytes.
+#include <zerth/CMIMEMessage.h>
+#include <zerth/CSMTP.h>
+
+#include "SmtpTestServer.h"
+#include "TestEnv.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+
+namespace {
+
+std::string RunCommand(const std::string& command) {
+  std::string output;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  EXPECT_NE(pipe, nullptr) << command;
+  if (pipe == nullptr) return output;
+  char chunk[4096];
+  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) output.append(chunk, n);
+  EXPECT_EQ(::pclose(pipe), 0) << command;
+  return output;
+}
+
+TEST(CMIMEMessageSmtp, AttachmentArrivesWithTheFilesBytes) {
+  const providertest::SmtpTestServer server;
+  const testenv::TempDir dir;
+  std::mt19937 rng(5);
+  std::string bytes(5000, '\0');
+  for (auto& b : bytes) b = static_cast<char>(rng());
+  bytes[0] = '.';  // the data lines carry no dots, but the file may
+  const auto file = dir.path() / "figures.bin";
+  testenv::WriteFile(file, bytes);
+
+  const std::string to = providertest::UniqueAddress("mime");
+  CMIMEMessage message;
+  message.m_sFrom = "sender@example.org";
+  message.m_sSubject = "Figures";
+  message.AddRecipient(to.c_str(), "Ann");
+  message.m_sBody = "Hello Ann,\r\n.\r\nthe figures are attached.";
+  message.AddMIMEPart(file.string().c_str(), MIME_APP_OCTET_STREAM);
+
+  CSMTP smtp("127.0.0.1", static_cast<unsigned>(std::stoul("0" + server.value("SMTP_PLAIN_PORT"))));
+  ASSERT_TRUE(smtp.Connect()) << smtp.GetLastError();
+  ASSERT_TRUE(smtp.SendMessageA(&message)) << smtp.GetLastError();
+  smtp.Disconnect();
+
+  const auto messages = server.messagesFor(to);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(testenv::ReadFile(messages[0]), message.m_sHeader + message.m_sBody + "\r\n");
+
+  const auto out = dir.path() / "out";
+  std::filesystem::create_directories(out);
+  EXPECT_EQ(RunCommand("/usr/bin/python3 '" READ_ATTACHMENTS_SCRIPT "' '" + messages[0].string() + "' '" + out.string() + "'"),
+            "multipart/mixed -\n"
+            "text/plain -\n"
+            "application/octet-stream figures.bin\n");
+  EXPECT_EQ(testenv::ReadFile(out / "0.bin"), bytes);
+  EXPECT_EQ(testenv::ReadFile(out / "text.txt"), "Hello Ann,\r\n.\r\nthe figures are attached.");
+}
+
+}  // namespace

@@ -1,0 +1,306 @@
+// CMIMEMessage and its content agents: the wire layout of a multipart
+// message byte for byte (all but the date), the order and trimming of parts,
+// text wrapping, attachment lines at the sizes around 54 bytes, parts that
+// cannot be read, and the shared registry of agents.
+#include <zerth/CAppOctetStream.h>
+#include <zerth/CBase64.h>
+#include <zerth/CMIMEMessage.h>
+#include <zerth/CTextPlain.h>
+
+#include "TestEnv.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+const std::string kBoundaryLine = "--BRAKO_MAILER_CREATED_ON_06201999\r\n";
+const std::string kEndLine = "--BRAKO_MAILER_CREATED_ON_06201999--\r\n";
+const std::string kPreamble = "This is a multi-part message in MIME format.\r\n\r\n";
+const std::string kTextHeader = "Content-Type: text/plain\r\nContent-Transfer-Encoding: 7Bit\r\n\r\n";
+
+std::string AttachmentHeader(const std::string& name) {
+  return "Content-Type: application/octet-stream; file=" + name +
+         "\r\nContent-Transfer-Encoding: base64\r\n"
+         "Content-Disposition: attachment; filename=" +
+         name + "\r\n\r\n";
+}
+
+// The body a message formats to, with no recipients needed.
+std::string FormattedBody(CMIMEMessage& message) {
+  message.FormatMessageA();
+  return message.m_sBody;
+}
+
+class CMIMEMessageTest : public ::testing::Test {
+protected:
+  std::string File(const std::string& name, const std::string& bytes) {
+    const auto path = m_dir.path() / name;
+    testenv::WriteFile(path, bytes);
+    return path.string();
+  }
+  testenv::TempDir m_dir;
+};
+
+TEST_F(CMIMEMessageTest, WireLayoutOfATextBodyAndAnAttachment) {
+  std::string bytes;
+  for (int b = 0; b < 60; ++b) bytes += static_cast<char>(b);
+  const std::string path = File("sub dir/my report.tar.gz", bytes);
+
+  CMIMEMessage message;
+  message.m_sFrom = "sender@example.org";
+  message.m_sSubject = "Figures";
+  message.AddRecipient("a1@example.org", "Ann");
+  message.AddRecipient("b2@example.org", "");
+  message.m_sBody = "\r\nHello Ann,\r\nthe figures are attached.\r\n\r\n";
+  message.AddMIMEPart(path.c_str(), MIME_APP_OCTET_STREAM, "", 0, 1);
+  message.FormatMessageA();
+
+  const std::regex date("\r\nDate: [^\r\n]+\r\n");
+  EXPECT_EQ(std::regex_replace(message.m_sHeader, date, "\r\nDate: *\r\n"),
+            "From: sender@example.org\r\n"
+            "To: Ann<a1@example.org>,<b2@example.org>\r\n"
+            "Date: *\r\n"
+            "Subject: Figures\r\n"
+            "X-Mailer: Zerth Mailer\r\n"
+            "MIME-Version: 1.0\r\n"
+            "Content-Type: multipart/mixed; boundary=BRAKO_MAILER_CREATED_ON_06201999\r\n"
+            "\r\n");
+  EXPECT_EQ(message.m_sBody,
+            "This is a multi-part message in MIME format.\r\n"
+            "\r\n"
+            "--BRAKO_MAILER_CREATED_ON_06201999\r\n"
+            "Content-Type: text/plain\r\n"
+            "Content-Transfer-Encoding: 7Bit\r\n"
+            "\r\n"
+            "Hello Ann,\r\n"
+            "the figures are attached.\r\n"
+            "--BRAKO_MAILER_CREATED_ON_06201999\r\n"
+            "Content-Type: application/octet-stream; file=my report.tar.gz\r\n"
+            "Content-Transfer-Encoding: base64\r\n"
+            "Content-Disposition: attachment; filename=my report.tar.gz\r\n"
+            "\r\n"
+            "AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8gISIjJCUmJygpKissLS4vMDEyMzQ1\r\n"
+            "Njc4OTo7\r\n"
+            "\r\n"
+            "--BRAKO_MAILER_CREATED_ON_06201999--\r\n");
+}
+
+TEST_F(CMIMEMessageTest, EmptyMessageIsPreambleAndClosingBoundaryOnly) {
+  CMIMEMessage message;
+  EXPECT_EQ(FormattedBody(message), kPreamble + kEndLine);
+}
+
+TEST_F(CMIMEMessageTest, TextPartsLeadNewestFirstAndAttachmentsFollowInOrder) {
+  const std::string x = File("x.bin", "x");
+  const std::string y = File("y.bin", "yy");
+  CMIMEMessage message;
+  message.m_sBody = "Body";
+  message.AddMIMEPart("A", MIME_TEXT_PLAIN);
+  message.AddMIMEPart(x.c_str(), MIME_APP_OCTET_STREAM);
+  message.AddMIMEPart("B", MIME_TEXT_PLAIN);
+  message.AddMIMEPart(y.c_str(), MIME_APP_OCTET_STREAM);
+  message.AddMIMEPart("C", MIME_TEXT_PLAIN, "; charset=us-ascii");
+  const std::string textPart = kBoundaryLine + kTextHeader;
+  EXPECT_EQ(FormattedBody(message),
+            kPreamble + textPart + "Body" + "\r\n" +                                                   //
+                kBoundaryLine + "Content-Type: text/plain; charset=us-ascii\r\n"                       //
+                "Content-Transfer-Encoding: 7Bit\r\n\r\nC\r\n" +                                       //
+                textPart + "B\r\n" + textPart + "A\r\n" +                                               //
+                kBoundaryLine + AttachmentHeader("x.bin") + "eA==\r\n\r\n" +                            //
+                kBoundaryLine + AttachmentHeader("y.bin") + "eXk=\r\n\r\n" + kEndLine);
+}
+
+TEST_F(CMIMEMessageTest, PartsAndBodyLoseSurroundingWhiteSpace) {
+  CMIMEMessage message;
+  message.m_sBody = " \t\r\nLast words.\r\n\r\n\r\n";
+  message.AddMIMEPart("  hello  ", MIME_TEXT_PLAIN);
+  message.AddMIMEPart("\v\f\r\n", MIME_TEXT_PLAIN);
+  const std::string textPart = kBoundaryLine + kTextHeader;
+  EXPECT_EQ(FormattedBody(message), kPreamble + textPart + "Last words.\r\n" + textPart + textPart + "hello\r\n" + kEndLine);
+}
+
+TEST_F(CMIMEMessageTest, PartsNoAgentHandlesAreLeftOut) {
+  CMIMEMessage message;
+  message.AddMIMEPart("lost", 7);
+  message.AddMIMEPart("kept", MIME_TEXT_PLAIN);
+  EXPECT_EQ(FormattedBody(message), kPreamble + kBoundaryLine + kTextHeader + "kept\r\n" + kEndLine);
+}
+
+TEST_F(CMIMEMessageTest, UnreadableAttachmentsLeaveEmptyParts) {
+  const std::string locked = File("locked.bin", "data");
+  const testenv::TempDir folder;
+  CMIMEMessage message;
+  message.AddMIMEPart((m_dir.str() + "/missing.bin").c_str(), MIME_APP_OCTET_STREAM);
+  message.AddMIMEPart(folder.str().c_str(), MIME_APP_OCTET_STREAM);
+  message.AddMIMEPart(locked.c_str(), MIME_APP_OCTET_STREAM);
+  message.AddMIMEPart("", MIME_APP_OCTET_STREAM);
+
+  // A writer holds the file: shared reading is refused, as on Windows.
+  const int writer = ::open(locked.c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(writer, 0);
+  ASSERT_EQ(::flock(writer, LOCK_EX), 0);
+  const std::string body = FormattedBody(message);
+  ::close(writer);
+  EXPECT_EQ(body, kPreamble + kBoundaryLine + kBoundaryLine + kBoundaryLine + kBoundaryLine + kEndLine);
+}
+
+// The part an attachment of the given bytes formats to, its header removed.
+class AttachmentLines : public CMIMEMessageTest {
+protected:
+  std::string LinesOf(const std::string& bytes) {
+    const std::string path = File("data.bin", bytes);
+    CMIMEMessage message;
+    message.AddMIMEPart(path.c_str(), MIME_APP_OCTET_STREAM);
+    const std::string body = FormattedBody(message);
+    const std::string head = kPreamble + kBoundaryLine + AttachmentHeader("data.bin");
+    EXPECT_EQ(body.substr(0, head.size()), head);
+    EXPECT_EQ(body.substr(body.size() - kEndLine.size()), kEndLine);
+    return body.substr(head.size(), body.size() - head.size() - kEndLine.size());
+  }
+};
+
+TEST_F(AttachmentLines, FiftyFourBytesALineAndAnEmptyLineAtTheEnd) {
+  struct Case {
+    std::size_t size;
+    std::vector<std::size_t> lineLengths;  // every line ends in CR LF
+  };
+  const Case cases[] = {
+      {0, {0, 0}},           {1, {4, 0}},           {53, {72, 0}},  {54, {72, 0, 0}},
+      {55, {72, 4, 0}},      {108, {72, 72, 0, 0}}, {200, {72, 72, 72, 52, 0}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.size);
+    std::string bytes(c.size, '\0');
+    for (std::size_t i = 0; i < c.size; ++i) bytes[i] = static_cast<char>(i * 37 + 11);
+    const std::string lines = LinesOf(bytes);
+
+    std::vector<std::size_t> lengths;
+    std::string text;
+    for (std::size_t at = 0; at < lines.size();) {
+      const auto end = lines.find("\r\n", at);
+      ASSERT_NE(end, std::string::npos) << "a line without CR LF";
+      lengths.push_back(end - at);
+      text += lines.substr(at, end - at);
+      at = end + 2;
+    }
+    EXPECT_EQ(lengths, c.lineLengths);
+    if (c.size == 0) continue;
+    std::vector<char> decoded(text.size() + 1);
+    CBase64 codec;
+    ASSERT_EQ(codec.Decode(text.c_str(), decoded.data()), static_cast<int>(c.size));
+    EXPECT_EQ(std::string(decoded.data(), c.size), bytes);
+  }
+}
+
+// wrap_text and build_sub_header reached from outside.
+class OpenTextPlain : public CTextPlain {
+public:
+  using CTextPlain::CTextPlain;
+  using CTextPlain::wrap_text;
+};
+
+std::string Repeat(const std::string& piece, int times, const std::string& separator = "") {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += (i ? separator : "") + piece;
+  return text;
+}
+
+std::vector<std::size_t> LineLengths(const std::string& text) {
+  std::vector<std::size_t> lengths;
+  std::size_t at = 0;
+  for (std::size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) lengths.push_back(end - at);
+  lengths.push_back(text.size() - at);
+  return lengths;
+}
+
+TEST(CTextPlainWrap, BreaksAsTheCounterRulesSay) {
+  const std::string letters77(77, 'q');
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string wrapped;
+  };
+  const Case cases[] = {
+      {"77 characters stay on one line", std::string(77, 'a'), std::string(77, 'a')},
+      {"78 without a blank get CR LF in front", std::string(78, 'a'), "\r\n" + std::string(78, 'a')},
+      {"a long line without blanks is put behind CR LF once only", std::string(300, 'a'),
+       "\r\n" + std::string(300, 'a')},
+      {"the blank of an earlier line serves the break", "ab cd\r\n" + letters77 + " x",
+       "ab\r\ncd\r\n" + letters77 + " x"},
+      {"a line after CR LF breaks at 76", "a\r\n" + std::string(70, 'x') + " yyyyy",
+       "a\r\n" + std::string(70, 'x') + "\r\nyyyyy"},
+      {"a line after CR LF of 75 stays", "a\r\n" + std::string(70, 'x') + " yyyy",
+       "a\r\n" + std::string(70, 'x') + " yyyy"},
+      {"blanks at a break vanish", std::string(60, 'a') + "   " + std::string(20, 'b'),
+       std::string(60, 'a') + "\r\n" + std::string(20, 'b')},
+      {"line ends next to a break vanish too", "ab \r\n\r\n" + letters77, "ab\r\n" + letters77},
+      {"short text unchanged", "Hello\r\nWorld", "Hello\r\nWorld"},
+      {"empty text", "", ""},
+  };
+  const OpenTextPlain agent(MIME_TEXT_PLAIN, 76);
+  for (const auto& c : cases) EXPECT_EQ(agent.wrap_text(c.text.c_str()), c.wrapped) << c.name;
+  EXPECT_EQ(agent.wrap_text(nullptr), "");
+}
+
+TEST(CTextPlainWrap, FortyWordsComeOutAsLinesOf74And79And44) {
+  const OpenTextPlain agent(MIME_TEXT_PLAIN, 76);
+  const std::string wrapped = agent.wrap_text(Repeat("word", 40, " ").c_str());
+  EXPECT_EQ(LineLengths(wrapped), (std::vector<std::size_t>{74, 79, 44}));
+  EXPECT_EQ(wrapped.find(" \r\n"), std::string::npos);
+  EXPECT_EQ(wrapped.find("\r\n "), std::string::npos);
+}
+
+TEST_F(CMIMEMessageTest, TextPartsWrapAt76WhateverTheLineWidthIsSetTo) {
+  CMIMEMessage message;
+  message.SetCharsPerLine(20);
+  message.m_sBody = Repeat("word", 40, " ");
+  const std::string body = FormattedBody(message);
+  const std::string head = kPreamble + kBoundaryLine + kTextHeader;
+  ASSERT_EQ(body.substr(0, head.size()), head);
+  const std::string text = body.substr(head.size(), body.size() - head.size() - 2 - kEndLine.size());
+  EXPECT_EQ(LineLengths(text), (std::vector<std::size_t>{74, 79, 44}));
+}
+
+TEST(CMIMEContentAgent, EachAgentAnswersForItsOwnCodeAndType) {
+  CTextPlain text(MIME_TEXT_PLAIN, 76);
+  CAppOctetStream attachment(MIME_APP_OCTET_STREAM);
+  EXPECT_TRUE(text.QueryType(MIME_TEXT_PLAIN));
+  EXPECT_FALSE(text.QueryType(MIME_APP_OCTET_STREAM));
+  EXPECT_TRUE(attachment.QueryType(MIME_APP_OCTET_STREAM));
+  EXPECT_FALSE(attachment.QueryType(MIME_TEXT_PLAIN));
+  EXPECT_EQ(text.GetContentTypeString(), "text/plain");
+  EXPECT_EQ(attachment.GetContentTypeString(), "application/octet-stream");
+
+  std::string destination = "kept";
+  EXPECT_EQ(attachment.AppendPart(nullptr, "", 0, 1, destination), 0);
+  EXPECT_EQ(destination, "kept");
+}
+
+// Messages built and formatted in several threads at once: the registry
+// grows under its lock while others look agents up.
+TEST(CMIMEMessageRegistry, MessagesInSeveralThreadsFormatAlike) {
+  const std::string expected = kPreamble + kBoundaryLine + kTextHeader + "Hi\r\n" + kEndLine;
+  std::vector<std::thread> threads;
+  std::vector<int> mismatches(4, 0);
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 200; ++i) {
+        CMIMEMessage message;
+        message.m_sBody = "Hi";
+        if (FormattedBody(message) != expected) ++mismatches[static_cast<std::size_t>(t)];
+      }
+    });
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(mismatches, std::vector<int>(4, 0));
+}
+
+}  // namespace
