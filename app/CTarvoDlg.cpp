@@ -4,9 +4,12 @@
 #include "CContactListModel.h"
 #include "DialogFont.h"
 #include "MergeContacts.h"
-#include "PlainSkin.h"
 #include "ResourceIds.h"
 #include "TarvoStrings.h"
+#include "skin/CSkinButton.h"
+#include "skin/SkinIds.h"
+#include "skin/SkinResources.h"
+#include "skin/WindowShape.h"
 #include "sources/CImportDlg.h"
 
 #include <zerth/CIMapi.h>
@@ -20,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QShortcut>
@@ -32,6 +36,9 @@ using namespace tarvo;
 using zplatform::DluRect;
 
 namespace {
+
+// Behind the background picture, should it be missing.
+const QColor kBackdrop{18, 24, 38};
 
 // Colours of a state label: its input is given, or still missing.
 const QColor kInputGiven{251, 220, 112};
@@ -67,15 +74,10 @@ QLabel* MakeLabel(QWidget* parent, int id, const char* label, QRect rect, Qt::Al
   return text;
 }
 
-// Image buttons once the skin arrives, which never draws the caption. Until
-// then a picture of the title symbol covers the button and its caption; the
-// clicks pass through it to the button.
-QPushButton* MakeTitleButton(QWidget* parent, int id, TitleSymbol symbol, QRect rect) {
-  QPushButton* button = MakeButton(parent, id, "Button1", rect);
-  auto* face = new QLabel(button);  // owned by the button
-  face->setPixmap(PaintTitleSymbol(symbol, rect.size()));
-  face->setGeometry(0, 0, rect.width(), rect.height());
-  face->setAttribute(Qt::WA_TransparentForMouseEvents);
+// A title image button; its skin comes with the dialog's initialisation.
+CSkinButton* MakeTitleButton(QWidget* parent, int id, QRect rect) {
+  auto* button = Place<CSkinButton>(parent, id, rect);
+  button->setText(QStringLiteral("Button1"));  // never drawn
   // Title gadgets take no focus, so Enter keeps pressing "&Send".
   button->setFocusPolicy(Qt::NoFocus);
   return button;
@@ -83,12 +85,6 @@ QPushButton* MakeTitleButton(QWidget* parent, int id, TitleSymbol symbol, QRect 
 
 QLineEdit* MakeEdit(QWidget* parent, int id, QRect rect) { return Place<QLineEdit>(parent, id, rect); }
 
-QPixmap LoadBackground() {
-  const std::string path = zplatform::ResourcePath(zplatform::ResourceKind::Bitmap, IDB_BACKGROUND);
-  QPixmap picture;
-  if (!path.empty() && picture.load(QString::fromStdString(path))) return picture;
-  return PaintPlainBackground(kBackgroundRect.size(), kHotspotRect.translated(-kBackgroundRect.topLeft()));
-}
 
 QIcon LoadProgramIcon() {
   const std::string path = zplatform::ResourcePath(zplatform::ResourceKind::Icon, IDR_MAINFRAME);
@@ -98,11 +94,14 @@ QIcon LoadProgramIcon() {
 }  // namespace
 
 CTarvoDlg::CTarvoDlg(QWidget* parent)
-    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint),
+    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint),
       m_hIcon(LoadProgramIcon()),
+      m_hHandCursor(LoadSkinCursor(IDC_HAND_CURSOR, Qt::PointingHandCursor)),
       m_pickerFactory(&CTarvoDlg::CreatePicker) {
   setFont(DialogFont(font()));
   setFixedSize(DluRect(0, 0, 380, 265).size());
+  // For the hand cursor over the logo, moves without a button held count too.
+  setMouseTracking(true);
   CreateControls();
   ConnectControls();
   InitDialog();
@@ -122,8 +121,8 @@ void CTarvoDlg::CreateControls() {
   CreateBackground();
   m_pHotspot = Place<QWidget>(this, IDC_HOTSPOT, kHotspotRect);
   m_pHotspot->hide();
-  m_pHelpButton = MakeTitleButton(this, IDC_HELP_BUTTON, TitleSymbol::Help, DluRect(324, 20, 10, 9));
-  m_pCloseButton = MakeTitleButton(this, IDC_CLOSE_BUTTON, TitleSymbol::Close, DluRect(339, 20, 10, 9));
+  m_pHelpButton = MakeTitleButton(this, IDC_HELP_BUTTON, DluRect(324, 20, 10, 9));
+  m_pCloseButton = MakeTitleButton(this, IDC_CLOSE_BUTTON, DluRect(339, 20, 10, 9));
   m_pLabelContacts =
       MakeLabel(this, IDC_LABEL_CONTACTS, "Selected Contacts", DluRect(129, 47, 221, 8), Qt::AlignHCenter);
   CreateContactList();
@@ -145,10 +144,12 @@ void CTarvoDlg::CreateControls() {
 void CTarvoDlg::CreateBackground() {
   auto* background = new QLabel(this);  // owned by the dialog
   background->setObjectName(QStringLiteral("background"));
-  const QPixmap picture = LoadBackground();
-  background->setPixmap(picture);
+  const QImage picture = LoadSkinBitmap(IDB_BACKGROUND);
+  background->setPixmap(QPixmap::fromImage(picture));
   // A static bitmap takes the size of its picture.
-  background->setGeometry(QRect(kBackgroundRect.topLeft(), picture.size()));
+  background->setGeometry(QRect(kBackgroundRect.topLeft(), picture.isNull() ? kBackgroundRect.size() : picture.size()));
+  // Presses and moves on the picture belong to the dialog: dragging, the logo.
+  background->setAttribute(Qt::WA_TransparentForMouseEvents);
   background->lower();
 }
 
@@ -205,6 +206,11 @@ void CTarvoDlg::ConnectControls() {
 void CTarvoDlg::InitDialog() {
   BuildSystemMenu();
   if (!m_hIcon.isNull()) setWindowIcon(m_hIcon);
+  ApplyWindowOutline(*this);
+  m_pHelpButton->SetSkin(IDB_HELP_NORMAL, IDB_HELP_PRESSED, IDB_HELP_HOVER, IDB_HELP_NORMAL, IDB_HELP_NORMAL,
+                         IDB_HELP_MASK, CSkinButton::kDrawNatural, false, 0);
+  m_pCloseButton->SetSkin(IDB_CLOSE_NORMAL, IDB_CLOSE_PRESSED, IDB_CLOSE_HOVER, IDB_CLOSE_NORMAL, IDB_CLOSE_NORMAL,
+                          IDB_CLOSE_MASK, CSkinButton::kDrawNatural, false, 0);
   if (!CIMapi::HasEmail()) m_pAddWab->setEnabled(false);
   const int halfWidth = m_pContactList->maximumViewportSize().width() / 2;
   m_pContactList->header()->resizeSection(CContactListModel::kNameColumn, halfWidth);
@@ -257,7 +263,41 @@ void CTarvoDlg::contextMenuEvent(QContextMenuEvent* event) { m_pContextMenu->pop
 
 void CTarvoDlg::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.fillRect(rect(), kPlainSkinBase);
+  painter.fillRect(rect(), kBackdrop);
+}
+
+bool CTarvoDlg::OverHotspot(QPoint point) const { return m_pHotspot->geometry().contains(point); }
+
+void CTarvoDlg::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) {
+    QDialog::mousePressEvent(event);
+    return;
+  }
+  const QPoint point = event->position().toPoint();
+  if (OverHotspot(point)) {
+    zplatform::ShellOpen("http://" + zplatform::LoadStringResource(IDS_WEB_HOST));
+    return;
+  }
+  m_nDragging = 1;
+  m_ptPress = point;
+  grabMouse();
+}
+
+void CTarvoDlg::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint point = event->position().toPoint();
+  if (OverHotspot(point)) setCursor(m_hHandCursor);
+  else unsetCursor();
+  // The window follows the pointer, so the pointer stays over the press point.
+  if (m_nDragging && (event->buttons() & Qt::LeftButton)) move(pos() + (point - m_ptPress));
+}
+
+void CTarvoDlg::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) {
+    QDialog::mouseReleaseEvent(event);
+    return;
+  }
+  m_nDragging = 0;
+  if (QWidget::mouseGrabber() == this) releaseMouse();
 }
 
 void CTarvoDlg::UpdateControls() {

@@ -7,6 +7,7 @@
 #include "CContactArray.h"
 #include "CContactPickerDlg.h"
 
+#include <QCursor>
 #include <QDialog>
 #include <QIcon>
 
@@ -15,6 +16,7 @@
 #include <string>
 
 class CContactListModel;
+class CSkinButton;
 class CResultMap;
 class QLabel;
 class QLineEdit;
@@ -61,6 +63,10 @@ public:
 protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
+  // The body drags the window; a click on the logo opens the web site.
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
   void CreateControls();
@@ -72,13 +78,14 @@ private:
   void ShowSystemMenu();
   void SetLabelColour(QLabel* label, bool inputGiven);
   void ShowMessage(const std::string& text);
+  bool OverHotspot(QPoint point) const;
 
   // Controls bound by id.
   QWidget* m_pHotspot = nullptr;
   QTreeView* m_pContactList = nullptr;
   QPushButton* m_pAddWab = nullptr;
-  QPushButton* m_pCloseButton = nullptr;
-  QPushButton* m_pHelpButton = nullptr;
+  CSkinButton* m_pCloseButton = nullptr;
+  CSkinButton* m_pHelpButton = nullptr;
   QLabel* m_pLabelTitle = nullptr;
   QLabel* m_pLabelContacts = nullptr;
   QLabel* m_pLabelSource = nullptr;
@@ -89,6 +96,11 @@ private:
   QPushButton* m_pBrowse = nullptr;
 
   QIcon m_hIcon;
+  QCursor m_hHandCursor;  // over the logo hotspot
+  // Dragging by the body: on while the left button is held after a press
+  // outside the logo; the press point in client coordinates.
+  int m_nDragging = 0;
+  QPoint m_ptPress;
   QMenu* m_pSystemMenu = nullptr;
   QMenu* m_pContextMenu = nullptr;
   CContactListModel* m_pContactModel = nullptr;

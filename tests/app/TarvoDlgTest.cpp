@@ -218,8 +218,8 @@ private slots:
       QTest::addRow("%d", id) << id << QString(kind) << QString(label);
     };
     row(IDC_HOTSPOT, "QWidget", "");
-    row(IDC_HELP_BUTTON, "QPushButton", "Button1");
-    row(IDC_CLOSE_BUTTON, "QPushButton", "Button1");
+    row(IDC_HELP_BUTTON, "CSkinButton", "Button1");
+    row(IDC_CLOSE_BUTTON, "CSkinButton", "Button1");
     row(IDC_LABEL_CONTACTS, "QLabel", "Selected Contacts");
     row(IDC_CONTACT_LIST, "QTreeView", "");
     row(IDC_ADD_OUTLOOK, "QPushButton", "Add MS &Outlook e-mails");
@@ -265,7 +265,8 @@ private slots:
     QTest::addRow("list") << IDC_CONTACT_LIST << QRect(193, 94, 331, 169);
     QTest::addRow("outlook") << IDC_ADD_OUTLOOK << QRect(42, 164, 127, 22);
     QTest::addRow("send") << IDC_SEND << QRect(183, 368, 75, 22);
-    QTest::addRow("close title") << IDC_CLOSE_BUTTON << QRect(508, 32, 15, 14);
+    // A title button takes the size of its 21 by 21 mask.
+    QTest::addRow("close title") << IDC_CLOSE_BUTTON << QRect(508, 32, 21, 21);
     QTest::addRow("browse") << IDC_BROWSE << QRect(489, 333, 18, 19);
     QTest::addRow("source label") << IDC_LABEL_SOURCE << QRect(55, 336, 88, 13);
   }

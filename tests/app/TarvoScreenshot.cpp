@@ -1,4 +1,4 @@
-// Writes a picture of the main dialog with a few recipients, and optionally
+// Writes a picture of the main dialog, shaped by its outline, with a few recipients, and optionally
 // one of the About box, for the docs.
 // Usage: QT_QPA_PLATFORM=offscreen tarvo_screenshot MAIN.png [ABOUT.png]
 #include "CAboutDlg.h"
@@ -8,6 +8,7 @@
 #include "TarvoStrings.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QLineEdit>
 #include <QTimer>
 #include <QTreeView>
@@ -16,8 +17,14 @@
 
 namespace {
 
+// Rendered rather than grabbed: grab() ignores the window's shape, render()
+// leaves what lies outside it transparent.
 bool Save(QWidget& window, const char* path) {
-  if (window.grab().save(QString::fromLocal8Bit(path))) return true;
+  QImage picture(window.size(), QImage::Format_ARGB32_Premultiplied);
+  picture.fill(Qt::transparent);
+  // render() puts the top-left of the shaped part at the offset given.
+  window.render(&picture, window.mask().boundingRect().topLeft());
+  if (picture.save(QString::fromLocal8Bit(path))) return true;
   std::fprintf(stderr, "cannot write %s\n", path);
   return false;
 }
