@@ -6,9 +6,6 @@
 #include <climits>
 #include <cstring>
 
-const char CBase64::m_sBase64Alphabet[65] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-const int CBase64::m_nMask[9] = {0, 1, 3, 7, 15, 31, 63, 127, 255};
-
 namespace {
 
 // Whole groups of three bytes (four characters) go through tables; the bit

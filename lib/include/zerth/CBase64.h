@@ -31,9 +31,9 @@ public:
   std::string Encode(const char* data, int length) override;
 
   // The 64 characters; the one at index v stands for the 6-bit value v.
-  static const char m_sBase64Alphabet[65];
+  static constexpr char m_sBase64Alphabet[65] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   // Masks of 0 to 8 low bits.
-  static const int m_nMask[9];
+  static constexpr int m_nMask[9] = {0, 1, 3, 7, 15, 31, 63, 127, 255};
 
 protected:
   // Reads up to numBits (at most 8) from the current input at position
