@@ -59,11 +59,36 @@ constexpr std::array<char, 8192> MakePairTable() {
 }
 constexpr std::array<char, 8192> kPairs = MakePairTable();
 
+// The same pairs as 16-bit words that hold the two characters in the byte
+// order of memory.
+constexpr std::array<std::uint16_t, 4096> MakePairWords() {
+  std::array<std::uint16_t, 4096> table{};
+  for (std::size_t v = 0; v < 4096; ++v) {
+    const auto first = static_cast<std::uint16_t>(static_cast<unsigned char>(kPairs[2 * v]));
+    const auto second = static_cast<std::uint16_t>(static_cast<unsigned char>(kPairs[2 * v + 1]));
+    table[v] = std::endian::native == std::endian::little ? static_cast<std::uint16_t>(first | (second << 8))
+                                                          : static_cast<std::uint16_t>((first << 8) | second);
+  }
+  return table;
+}
+constexpr std::array<std::uint16_t, 4096> kPairWords = MakePairWords();
+
 std::uint64_t LoadBigEndian64(const unsigned char* in) {
   std::uint64_t word;
   std::memcpy(&word, in, sizeof word);
   if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
   return word;
+}
+
+// The eight characters of the first 48 bits of word, in the byte order of
+// memory.
+std::uint64_t EightCharacters(std::uint64_t word) {
+  const std::uint64_t pairs[4] = {kPairWords[(word >> 52) & 0xFFF], kPairWords[(word >> 40) & 0xFFF],
+                                  kPairWords[(word >> 28) & 0xFFF], kPairWords[(word >> 16) & 0xFFF]};
+  if constexpr (std::endian::native == std::endian::little)
+    return pairs[0] | (pairs[1] << 16) | (pairs[2] << 32) | (pairs[3] << 48);
+  else
+    return (pairs[0] << 48) | (pairs[1] << 32) | (pairs[2] << 16) | pairs[3];
 }
 
 }  // namespace
@@ -81,19 +106,13 @@ std::string CBase64::Encode(const char* data, int length) {
   std::string text((size + 2) / 3 * 4, '=');
   const auto* in = reinterpret_cast<const unsigned char*>(data);
   char* out = text.data();
-  std::size_t g = 0;
   // Two groups per step from one 8-byte load, while 8 bytes are there to read.
-  for (; g + 2 <= groups && 3 * g + 8 <= size; g += 2, in += 6, out += 8) {
-    const std::uint64_t word = LoadBigEndian64(in);
-    const auto first = static_cast<std::uint32_t>(word >> 40);
-    const auto second = static_cast<std::uint32_t>(word >> 16) & 0xFFFFFF;
-    char eight[8];
-    std::memcpy(eight, &kPairs[2 * (first >> 12)], 2);
-    std::memcpy(eight + 2, &kPairs[2 * (first & 0xFFF)], 2);
-    std::memcpy(eight + 4, &kPairs[2 * (second >> 12)], 2);
-    std::memcpy(eight + 6, &kPairs[2 * (second & 0xFFF)], 2);
-    std::memcpy(out, eight, 8);
+  const std::size_t doubleSteps = size >= 8 ? std::min(groups / 2, (size - 8) / 6 + 1) : 0;
+  for (std::size_t k = 0; k < doubleSteps; ++k, in += 6, out += 8) {
+    const std::uint64_t eight = EightCharacters(LoadBigEndian64(in));
+    std::memcpy(out, &eight, sizeof eight);
   }
+  std::size_t g = 2 * doubleSteps;
   for (; g < groups; ++g, in += 3, out += 4) {
     const std::uint32_t bits = (std::uint32_t{in[0]} << 16) | (std::uint32_t{in[1]} << 8) | in[2];
     char four[4];
