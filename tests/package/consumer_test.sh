@@ -4,6 +4,7 @@
 set -euo pipefail
 build_dir=$1
 consumer_src=$2
+smtp_env=$3   # server.env of the SMTP test server
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -27,4 +28,25 @@ if [ ${#messages[@]} -ne 1 ]; then
 fi
 grep -q '^To: ann@example.org' "${messages[0]}" || { echo "no To header:" >&2; cat "${messages[0]}" >&2; exit 1; }
 grep -q '^Subject: Hello from a Zerth consumer' "${messages[0]}"
-echo "installed package: one message delivered"
+echo "installed package: one message delivered to the outbox"
+
+# A multipart message with an attachment through CSMTP to the real SMTP
+# server; the attachment must arrive with the file's bytes.
+. "$smtp_env"
+head -c 70001 /dev/urandom > "$work/attachment.bin"
+rcpt="consumer.$$@example.org"
+"$work/build/mime_consumer" "$SMTP_HOST" "$SMTP_PLAIN_PORT" "$rcpt" "$work/attachment.bin"
+received=("$SMTP_SPOOL/$rcpt/"*.eml)
+if [ ${#received[@]} -ne 1 ]; then
+  echo "expected one message at the SMTP server, found ${#received[@]}" >&2
+  exit 1
+fi
+/usr/bin/python3 - "${received[0]}" "$work/arrived.bin" <<'PY'
+import email, email.policy, sys
+msg = email.message_from_binary_file(open(sys.argv[1], "rb"), policy=email.policy.default)
+parts = list(msg.iter_attachments())
+assert len(parts) == 1, f"{len(parts)} attachments"
+open(sys.argv[2], "wb").write(parts[0].get_payload(decode=True))
+PY
+cmp "$work/attachment.bin" "$work/arrived.bin"
+echo "installed package: the attachment arrived intact through SMTP"

@@ -15,17 +15,6 @@
 
 namespace {
 
-std::string RunCommand(const std::string& command) {
-  std::string output;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  EXPECT_NE(pipe, nullptr) << command;
-  if (pipe == nullptr) return output;
-  char chunk[4096];
-  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) output.append(chunk, n);
-  EXPECT_EQ(::pclose(pipe), 0) << command;
-  return output;
-}
-
 TEST(CMIMEMessageSmtp, AttachmentArrivesWithTheFilesBytes) {
   const providertest::SmtpTestServer server;
   const testenv::TempDir dir;
@@ -55,7 +44,7 @@ TEST(CMIMEMessageSmtp, AttachmentArrivesWithTheFilesBytes) {
 
   const auto out = dir.path() / "out";
   std::filesystem::create_directories(out);
-  EXPECT_EQ(RunCommand("/usr/bin/python3 '" READ_ATTACHMENTS_SCRIPT "' '" + messages[0].string() + "' '" + out.string() + "'"),
+  EXPECT_EQ(testenv::RunCommand("/usr/bin/python3 '" READ_ATTACHMENTS_SCRIPT "' '" + messages[0].string() + "' '" + out.string() + "'"),
             "multipart/mixed -\n"
             "text/plain -\n"
             "application/octet-stream figures.bin\n");
