@@ -28,7 +28,7 @@ protected:
   void useSmtp(const std::string& url) {
     SetAccountValue("Transport", "smtp");
     SetAccountValue("Server", url);
-    SetAccountValue("ConnectTimeout", "5");
+    SetAccountValue("ConnectTimeout", "30");  // generous: a loaded machine, never a hang
     SetAccountValue("Timeout", "20");
   }
   void useStarttlsAccount() {

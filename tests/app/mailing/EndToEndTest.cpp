@@ -101,7 +101,7 @@ protected:
 
   void configure(const std::string& transport) {
     SetAccountValue("From", "Tarvo Tester <tester@example.org>");
-    SetAccountValue("ConnectTimeout", "10");
+    SetAccountValue("ConnectTimeout", "30");
     SetAccountValue("Timeout", "30");
     if (transport == "smtp") {
       SetAccountValue("Transport", "smtp");
