@@ -2,6 +2,7 @@
 // window outline, writing them into the source tree.
 // Usage: QT_QPA_PLATFORM=offscreen skinart SOURCE_DIR (the repository root)
 #include "Art.h"
+#include "BmpFile.h"
 #include "IconFile.h"
 #include "Outline.h"
 #include "Palette.h"
@@ -29,11 +30,7 @@ bool WriteFile(const QString& relative, const QByteArray& bytes) {
 }
 
 bool WriteBitmap(unsigned id, const QImage& image) {
-  const QString path = g_root + QStringLiteral("/app/res/bitmap/%1.bmp").arg(id);
-  QDir().mkpath(QFileInfo(path).absolutePath());
-  if (image.save(path, "BMP")) return true;
-  std::fprintf(stderr, "skinart: cannot write %s\n", qPrintable(path));
-  return false;
+  return WriteFile(QStringLiteral("app/res/bitmap/%1.bmp").arg(id), WriteBmpFile(image));
 }
 
 std::vector<QImage> Sizes(std::initializer_list<int> sizes, auto paint) {
