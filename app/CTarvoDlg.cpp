@@ -85,7 +85,6 @@ CSkinButton* MakeTitleButton(QWidget* parent, int id, QRect rect) {
 
 QLineEdit* MakeEdit(QWidget* parent, int id, QRect rect) { return Place<QLineEdit>(parent, id, rect); }
 
-
 QIcon LoadProgramIcon() {
   const std::string path = zplatform::ResourcePath(zplatform::ResourceKind::Icon, IDR_MAINFRAME);
   return path.empty() ? QIcon() : QIcon(QString::fromStdString(path));

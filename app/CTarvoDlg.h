@@ -1,4 +1,5 @@
-// CTarvoDlg: the program's main window, a frameless dialog holding the
+// CTarvoDlg: the program's main window, a frameless dialog shaped by the
+// skin's outline and moved by dragging its body, holding the
 // recipient table m_aSelected, the list that shows it, the picker buttons,
 // the title and source fields and Send, Delete and Close. Its child widgets
 // belong to it through Qt's parent tree; the pointers below only name them.

@@ -48,7 +48,6 @@ QImage WithMaskAlpha(const QImage& bitmap, const QImage& mask) {
 CSkinButton::CSkinButton(QWidget* parent, DWORD style) : QPushButton(parent), m_kind(KindOf(style)) {
   // Hover needs the moves without a button held.
   setMouseTracking(true);
-  setAttribute(Qt::WA_Hover, false);
 }
 
 CSkinButton::~CSkinButton() = default;
