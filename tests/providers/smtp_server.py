@@ -35,13 +35,15 @@ import asyncio
 import json
 import os
 import shlex
-import shutil
 import signal
 import ssl
 import subprocess
 import sys
-import time
 import warnings
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import test_server  # noqa: E402
+from test_server import state_file, write_atomically  # noqa: E402
 
 HOST = "127.0.0.1"
 # A fixed name: without one aiosmtpd looks up the host's FQDN per connection.
@@ -50,19 +52,6 @@ USER = "tarvo"
 PASSWORD = "s3cret pass"
 REFUSE_PREFIX = "refuse"
 MAX_SIZE = 1024 * 1024
-START_TIMEOUT = 20
-STOP_TIMEOUT = 10
-
-
-def state_file(state_dir):
-    return os.path.join(state_dir, "server.env")
-
-
-def write_atomically(path, data):
-    tmp = path + ".tmp"
-    with open(tmp, "wb") as out:
-        out.write(data)
-    os.replace(tmp, path)
 
 
 def folder_name(address):
@@ -176,94 +165,11 @@ async def serve(state_dir):
         server.close()
 
 
-def read_state(state_dir):
-    values = {}
-    with open(state_file(state_dir)) as f:
-        for line in f:
-            key, _, value = line.rstrip("\n").partition("=")
-            values[key] = shlex.split(value)[0] if value else ""
-    return values
-
-
-def pid_alive(pid):
-    # A zombie counts as gone: its parent (init, after start) reaps it.
-    try:
-        with open(f"/proc/{pid}/stat") as f:
-            return f.read().rpartition(")")[2].split()[0] != "Z"
-    except OSError:
-        return False
-
-
-def start(state_dir):
-    os.makedirs(state_dir, exist_ok=True)
-    if os.path.exists(state_file(state_dir)):
-        stop(state_dir)  # left over from a run that was cut short
-    shutil.rmtree(os.path.join(state_dir, "spool"), ignore_errors=True)
-    make_certificate(state_dir)
-    with open(os.path.join(state_dir, "server.log"), "wb") as log:
-        # Its own session, no inherited pipes: ctest waits for the setup test's
-        # output to end, which must not wait for the server.
-        child = subprocess.Popen([sys.executable, os.path.abspath(__file__), "serve", state_dir],
-                                 stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
-                                 start_new_session=True, close_fds=True)
-    deadline = time.monotonic() + START_TIMEOUT
-    while time.monotonic() < deadline:
-        if os.path.exists(state_file(state_dir)):
-            print(open(state_file(state_dir)).read(), end="")
-            return 0
-        if child.poll() is not None:
-            break
-        time.sleep(0.05)
-    if child.poll() is None:
-        child.kill()
-    child.wait()
-    sys.stderr.write("smtp_server: did not start; its log:\n")
-    sys.stderr.write(open(os.path.join(state_dir, "server.log")).read())
-    return 1
-
-
-def is_our_server(pid, state_dir):
-    # The PID of a server long gone may belong to another program by now.
-    try:
-        with open(f"/proc/{pid}/cmdline", "rb") as f:
-            args = f.read().split(b"\0")
-    except OSError:
-        return False
-    return os.path.abspath(__file__).encode() in args and state_dir.encode() in args
-
-
-def stop(state_dir):
-    try:
-        pid = int(read_state(state_dir)["SMTP_PID"])
-    except (OSError, KeyError, ValueError):
-        print("smtp_server: no server state in", state_dir)
-        return 0
-    os.remove(state_file(state_dir))
-    if not pid_alive(pid) or not is_our_server(pid, state_dir):
-        return 0
-    os.kill(pid, signal.SIGTERM)
-    deadline = time.monotonic() + STOP_TIMEOUT
-    while pid_alive(pid) and time.monotonic() < deadline:
-        time.sleep(0.05)
-    if pid_alive(pid):
-        os.kill(pid, signal.SIGKILL)
-    return 0
-
-
 def main():
-    if len(sys.argv) != 3 or sys.argv[1] not in ("start", "stop", "serve"):
-        sys.stderr.write(__doc__)
-        return 2
-    command, state_dir = sys.argv[1], os.path.abspath(sys.argv[2])
-    if command == "start":
-        return start(state_dir)
-    if command == "stop":
-        return stop(state_dir)
     # The implicit-TLS listener asks for AUTH without aiosmtpd's STARTTLS, which
     # it warns about; that is intended here.
     warnings.simplefilter("ignore")
-    asyncio.run(serve(state_dir))
-    return 0
+    return test_server.main(__file__, __doc__, serve, "SMTP_PID", "smtp_server", prepare=make_certificate)
 
 
 if __name__ == "__main__":
