@@ -6,6 +6,8 @@
 //   build/ci/bin/base64_bench --benchmark_counters_tabular=true
 #include "zerth/CBase64.h"
 
+#include "SideBySide.h"
+
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>
 
@@ -17,42 +19,10 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kDataPerRun = 1 << 20;
 
-// Times one run of each, alternating which goes first so neither always
-// meets a cold cache, and reports the pair.
-template <typename Ours, typename Theirs>
-void SideBySide(benchmark::State& state, std::int64_t bytesPerRun, Ours&& ours, Theirs&& theirs) {
-  double oursSeconds = 0;
-  double theirsSeconds = 0;
-  bool oursFirst = true;
-  for (auto _ : state) {
-    auto time = [](auto&& run) {
-      const auto start = Clock::now();
-      run();
-      benchmark::ClobberMemory();
-      return std::chrono::duration<double>(Clock::now() - start).count();
-    };
-    double mine;
-    if (oursFirst) {
-      mine = time(ours);
-      theirsSeconds += time(theirs);
-    } else {
-      theirsSeconds += time(theirs);
-      mine = time(ours);
-    }
-    oursFirst = !oursFirst;
-    oursSeconds += mine;
-    state.SetIterationTime(mine);
-  }
-  const double mebibytes = static_cast<double>(state.iterations()) * static_cast<double>(bytesPerRun) / (1024.0 * 1024.0);
-  state.SetBytesProcessed(state.iterations() * bytesPerRun);
-  state.counters["zerth_MiB/s"] = mebibytes / oursSeconds;
-  state.counters["openssl_MiB/s"] = mebibytes / theirsSeconds;
-  state.counters["ratio"] = theirsSeconds / oursSeconds;
-}
+using bench::SideBySide;
 
 std::vector<char> RandomData() {
   std::mt19937 rng(1999);

@@ -5,6 +5,8 @@
 //   build/ci/bin/crypt_bench --benchmark_counters_tabular=true
 #include "zerth/Crypt.h"
 
+#include "SideBySide.h"
+
 #include <benchmark/benchmark.h>
 
 // Blowfish is deprecated in OpenSSL 3; it is the yardstick here all the same.
@@ -19,45 +21,10 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 
 constexpr const char* kKey = "KDW Tansy Lanterns 2.7";
 
-// Times one run of each, alternating which goes first so neither always
-// meets a cold cache, and reports the pair.
-template <typename Ours, typename Theirs>
-void SideBySide(benchmark::State& state, std::int64_t bytesPerRun, Ours&& ours, Theirs&& theirs) {
-  double oursSeconds = 0;
-  double theirsSeconds = 0;
-  bool oursFirst = true;
-  for (auto _ : state) {
-    auto time = [](auto&& run) {
-      const auto start = Clock::now();
-      run();
-      benchmark::ClobberMemory();
-      return std::chrono::duration<double>(Clock::now() - start).count();
-    };
-    double mine;
-    if (oursFirst) {
-      mine = time(ours);
-      theirsSeconds += time(theirs);
-    } else {
-      theirsSeconds += time(theirs);
-      mine = time(ours);
-    }
-    oursFirst = !oursFirst;
-    oursSeconds += mine;
-    state.SetIterationTime(mine);
-  }
-  const double runs = static_cast<double>(state.iterations());
-  state.SetBytesProcessed(state.iterations() * bytesPerRun);
-  if (bytesPerRun > 0) {
-    const double mebibytes = runs * static_cast<double>(bytesPerRun) / (1024.0 * 1024.0);
-    state.counters["crypt_MiB/s"] = mebibytes / oursSeconds;
-    state.counters["openssl_MiB/s"] = mebibytes / theirsSeconds;
-  }
-  state.counters["ratio"] = theirsSeconds / oursSeconds;
-}
+using bench::SideBySide;
 
 BF_KEY OpenSslKey() {
   BF_KEY key;
