@@ -13,6 +13,7 @@
 #include "sources/CImportDlg.h"
 
 #include <zerth/CIMapi.h>
+#include <zplatform/DialogControls.h>
 #include <zplatform/DialogUnits.h>
 #include <zplatform/Resources.h>
 #include <zplatform/UiServices.h>
@@ -52,22 +53,14 @@ constexpr const char kCaption[] = "Tarvo";
 const QRect kBackgroundRect = DluRect(2, 2, 371, 253);
 const QRect kHotspotRect = DluRect(29, 21, 68, 70);
 
-template <typename Widget>
-Widget* Place(QWidget* parent, int id, QRect rect) {
-  auto* widget = new Widget(parent);  // owned by parent
-  widget->setObjectName(QString::number(id));
-  widget->setGeometry(rect);
-  return widget;
-}
+using zplatform::PlaceControl;
 
 QPushButton* MakeButton(QWidget* parent, int id, const char* label, QRect rect) {
-  auto* button = Place<QPushButton>(parent, id, rect);
-  button->setText(QString::fromUtf8(label));
-  return button;
+  return zplatform::PlaceButton(parent, id, QString::fromUtf8(label), rect);
 }
 
 QLabel* MakeLabel(QWidget* parent, int id, const char* label, QRect rect, Qt::Alignment align) {
-  auto* text = Place<QLabel>(parent, id, rect);
+  auto* text = PlaceControl<QLabel>(parent, id, rect);
   text->setText(QString::fromUtf8(label));
   text->setAlignment(align | Qt::AlignTop);
   text->setAutoFillBackground(false);  // transparent: the skin shows through
@@ -76,14 +69,14 @@ QLabel* MakeLabel(QWidget* parent, int id, const char* label, QRect rect, Qt::Al
 
 // A title image button; its skin comes with the dialog's initialisation.
 CSkinButton* MakeTitleButton(QWidget* parent, int id, QRect rect) {
-  auto* button = Place<CSkinButton>(parent, id, rect);
+  auto* button = PlaceControl<CSkinButton>(parent, id, rect);
   button->setText(QStringLiteral("Button1"));  // never drawn
   // Title gadgets take no focus, so Enter keeps pressing "&Send".
   button->setFocusPolicy(Qt::NoFocus);
   return button;
 }
 
-QLineEdit* MakeEdit(QWidget* parent, int id, QRect rect) { return Place<QLineEdit>(parent, id, rect); }
+QLineEdit* MakeEdit(QWidget* parent, int id, QRect rect) { return PlaceControl<QLineEdit>(parent, id, rect); }
 
 QIcon LoadProgramIcon() {
   const std::string path = zplatform::ResourcePath(zplatform::ResourceKind::Icon, IDR_MAINFRAME);
@@ -118,7 +111,7 @@ QWidget* CTarvoDlg::GetDlgItem(int id) const {
 
 void CTarvoDlg::CreateControls() {
   CreateBackground();
-  m_pHotspot = Place<QWidget>(this, IDC_HOTSPOT, kHotspotRect);
+  m_pHotspot = PlaceControl<QWidget>(this, IDC_HOTSPOT, kHotspotRect);
   m_pHotspot->hide();
   m_pHelpButton = MakeTitleButton(this, IDC_HELP_BUTTON, DluRect(324, 20, 10, 9));
   m_pCloseButton = MakeTitleButton(this, IDC_CLOSE_BUTTON, DluRect(339, 20, 10, 9));
@@ -153,7 +146,7 @@ void CTarvoDlg::CreateBackground() {
 }
 
 void CTarvoDlg::CreateContactList() {
-  m_pContactList = Place<QTreeView>(this, IDC_CONTACT_LIST, DluRect(129, 58, 221, 104));
+  m_pContactList = PlaceControl<QTreeView>(this, IDC_CONTACT_LIST, DluRect(129, 58, 221, 104));
   m_pContactModel = new CContactListModel(m_aSelected, this);  // owned by the dialog
   m_pContactList->setModel(m_pContactModel);
   m_pContactList->setRootIsDecorated(false);

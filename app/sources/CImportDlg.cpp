@@ -3,6 +3,7 @@
 #include "CContactFileReader.h"
 #include "DialogFont.h"
 
+#include <zplatform/DialogControls.h>
 #include <zplatform/DialogUnits.h>
 #include <zplatform/Resources.h>
 #include <zplatform/UiServices.h>
@@ -42,18 +43,10 @@ constexpr const char* kFileTypes[] = {
 
 constexpr const char kInitialSeparator[] = "|";
 
-template <typename Widget>
-Widget* Place(QWidget* parent, int id, QRect rect) {
-  auto* widget = new Widget(parent);  // owned by parent
-  widget->setObjectName(QString::number(id));
-  widget->setGeometry(rect);
-  return widget;
-}
+using zplatform::PlaceControl;
 
 QPushButton* MakeButton(QWidget* parent, int id, const char* label, QRect rect) {
-  auto* button = Place<QPushButton>(parent, id, rect);
-  button->setText(QString::fromUtf8(label));
-  return button;
+  return zplatform::PlaceButton(parent, id, QString::fromUtf8(label), rect);
 }
 
 QLabel* MakeText(QWidget* parent, const char* text, QRect rect) {
@@ -107,15 +100,15 @@ void CImportDlg::CreateControls() {
   intro->setWordWrap(true);
 
   MakeText(this, "Source file:", DluRect(7, 34, 44, 8));
-  m_pSourceFile = Place<QLineEdit>(this, IDC_SOURCE_FILE, DluRect(54, 32, 170, 12));
+  m_pSourceFile = PlaceControl<QLineEdit>(this, IDC_SOURCE_FILE, DluRect(54, 32, 170, 12));
   QPushButton* browse = MakeButton(this, IDC_BROWSE_FILE, "&...", DluRect(228, 32, 15, 12));
 
   MakeText(this, "File type:", DluRect(7, 52, 44, 8));
-  m_pFileType = Place<QComboBox>(this, IDC_FILE_TYPE, DluRect(54, 50, 189, 13));
+  m_pFileType = PlaceControl<QComboBox>(this, IDC_FILE_TYPE, DluRect(54, 50, 189, 13));
   m_pFileType->setEditable(false);  // a drop-down list: pick, don't type
 
   MakeText(this, "Separator:", DluRect(7, 70, 44, 8));
-  m_pSeparator = Place<QLineEdit>(this, IDC_SEPARATOR, DluRect(54, 68, 40, 12));
+  m_pSeparator = PlaceControl<QLineEdit>(this, IDC_SEPARATOR, DluRect(54, 68, 40, 12));
 
   QPushButton* import = MakeButton(this, IDC_IMPORT, "&Import", DluRect(139, 86, 50, 14));
   import->setDefault(true);

@@ -2,6 +2,7 @@
 // the "&Copy" and "&Open" buttons.
 #include "CVerboseDlg.h"
 
+#include <zplatform/DialogControls.h>
 #include <zplatform/DialogUnits.h>
 #include <zplatform/UiServices.h>
 
@@ -28,13 +29,6 @@ QLabel* AddStatic(QWidget* parent, const QString& text, QRect rect) {
   return label;
 }
 
-QPushButton* AddButton(QWidget* parent, int id, const QString& text, QRect rect) {
-  auto* button = new QPushButton(text, parent);  // owned by parent
-  button->setObjectName(QString::number(id));
-  button->setGeometry(rect);
-  return button;
-}
-
 }  // namespace
 
 CVerboseDlg::CVerboseDlg(QWidget* parent) : QDialog(parent) {
@@ -49,7 +43,7 @@ CVerboseDlg::~CVerboseDlg() = default;
 
 // In the template's order, which is also the tab order: "OK" first takes the focus.
 void CVerboseDlg::BuildControls() {
-  QPushButton* ok = AddButton(this, IDOK, QStringLiteral("OK"), DluRect(179, 7, 50, 14));
+  QPushButton* ok = zplatform::PlaceButton(this, IDOK, QStringLiteral("OK"), DluRect(179, 7, 50, 14));
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -63,9 +57,9 @@ void CVerboseDlg::BuildControls() {
   m_detailsEdit->setReadOnly(true);
   m_detailsEdit->setGeometry(DluRect(7, 31, 162, 33));
 
-  QPushButton* copy = AddButton(this, IDC_COPY, QStringLiteral("&Copy"), DluRect(179, 31, 50, 14));
+  QPushButton* copy = zplatform::PlaceButton(this, IDC_COPY, QStringLiteral("&Copy"), DluRect(179, 31, 50, 14));
   connect(copy, &QPushButton::clicked, this, [this] { OnCopy(); });
-  m_openButton = AddButton(this, IDC_OPEN, QStringLiteral("&Open"), DluRect(179, 50, 50, 14));
+  m_openButton = zplatform::PlaceButton(this, IDC_OPEN, QStringLiteral("&Open"), DluRect(179, 50, 50, 14));
   connect(m_openButton, &QPushButton::clicked, this, [this] { OnOpen(); });
 }
 
