@@ -1,19 +1,7 @@
 #include "BmpFile.h"
+#include "LittleEndian.h"
 
 namespace skinart {
-namespace {
-
-void Put16(QByteArray& out, int value) {
-  out += char(value & 0xFF);
-  out += char((value >> 8) & 0xFF);
-}
-
-void Put32(QByteArray& out, qint64 value) {
-  Put16(out, int(value & 0xFFFF));
-  Put16(out, int((value >> 16) & 0xFFFF));
-}
-
-}  // namespace
 
 QByteArray WriteBmpFile(const QImage& picture) {
   const bool indexed = picture.format() == QImage::Format_Indexed8;

@@ -1,19 +1,10 @@
 #include "IconFile.h"
+#include "LittleEndian.h"
 
 #include <QtEndian>
 
 namespace skinart {
 namespace {
-
-void Put16(QByteArray& out, int value) {
-  out += char(value & 0xFF);
-  out += char((value >> 8) & 0xFF);
-}
-
-void Put32(QByteArray& out, qint64 value) {
-  Put16(out, int(value & 0xFFFF));
-  Put16(out, int((value >> 16) & 0xFFFF));
-}
 
 int MaskStride(int width) { return ((width + 31) / 32) * 4; }
 
