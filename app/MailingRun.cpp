@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 
@@ -42,20 +43,28 @@ constexpr const char kNamePlaceholder[] = "<NAME>";
 
 enum class SourceStatus { Ok, CannotOpen, CannotRead };
 
+// Far beyond any message a mail server takes; a bigger "message" (a disk
+// image picked by mistake, an endless device) would exhaust memory, with a
+// copy per recipient, instead of failing with a message.
+constexpr std::size_t kMaxSourceBytes = 64u << 20;
+
 // The body template: the file's bytes up to its first zero byte. A file that
-// yields no bytes at all (an empty file, a folder) cannot be read.
+// yields no bytes at all (an empty file, a folder), or more than the limit,
+// cannot be read.
 SourceStatus ReadMessageSource(const std::string& path, std::string& body) {
   zplatform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat st {};
   if (!fd || ::fstat(fd.get(), &st) != 0) return SourceStatus::CannotOpen;
 
   std::string data;
+  if (st.st_size > 0 && static_cast<std::uint64_t>(st.st_size) > kMaxSourceBytes) return SourceStatus::CannotRead;
   data.reserve(st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0);
   char chunk[65536];
   for (;;) {
     const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
+    if (data.size() + static_cast<std::size_t>(n) > kMaxSourceBytes) return SourceStatus::CannotRead;
     data.append(chunk, static_cast<std::size_t>(n));
   }
   if (data.empty()) return SourceStatus::CannotRead;
