@@ -1,8 +1,6 @@
-// A whole mailing run as a user makes it, against the real SMTP server of the
-// smtp_server fixture: contacts imported from a file through the text-file
-// picker, a message file and a title, Send confirmed; then every message is
-// read back at the server and the delivery report is checked. Once for each
-// way mail leaves: SMTP, SMTP with STARTTLS and AUTH against the server's
+// A whole mailing run as a user makes it (import, title, message, Send),
+// checked at the real SMTP server of the smtp_server fixture and in the
+// report: through SMTP, SMTP with STARTTLS and AUTH against the server's
 // self-signed certificate, and msmtp as the sendmail program.
 #include "CResultMap.h"
 #include "CTarvoDlg.h"
@@ -38,10 +36,8 @@ using providertest::UniqueAddress;
 namespace {
 
 struct UiRecord {
-  std::vector<std::string> messages;
-  std::vector<std::string> opened;
-};
-UiRecord g_ui;
+  std::vector<std::string> messages, opened;
+} g_ui;
 
 const zplatform::UiHooks g_hooks{
     [](const std::string& text, const std::string&, UINT) {
@@ -57,16 +53,14 @@ const zplatform::UiHooks g_hooks{
 
 void SetAccountValue(const std::string& name, const std::string& value) {
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Zerth\\Mail", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                           nullptr),
+  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Zerth\\Mail", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
             ERROR_SUCCESS);
   RegSetValueEx(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                 static_cast<DWORD>(value.size() + 1));
   RegCloseKey(key);
 }
 
-// Imports the file through button 1020 as a user would: names and addresses
-// separated by ";".
+// Imports names and addresses separated by ";" through button 1020.
 void ImportThroughThePicker(CTarvoDlg& dlg, const std::string& path) {
   QTimer::singleShot(0, &dlg, [path] {
     auto* picker = qobject_cast<CImportDlg*>(QApplication::activeModalWidget());
@@ -85,7 +79,6 @@ protected:
     m_config = std::make_unique<testenv::ScopedEnv>("XDG_CONFIG_HOME", (m_home.path() / "config").string());
     m_data = std::make_unique<testenv::ScopedEnv>("XDG_DATA_HOME", (m_home.path() / "data").string());
     m_path = std::make_unique<testenv::ScopedEnv>("PATH", std::string(TARVO_RUNTIME_DIR ":") + std::getenv("PATH"));
-    // The program's own files: the shipped key.sig beside this test program.
     fs::copy_file(fs::path(TARVO_RUNTIME_DIR) / "key.sig", m_programDir / "key.sig",
                   fs::copy_options::overwrite_existing);
     fs::remove(m_programDir / "SubmissionResults0.html");
@@ -149,7 +142,6 @@ TEST_P(EndToEndTest, ImportedContactsAreMailedAndReported) {
   ASSERT_EQ(g_ui.messages.size(), 2u);
   EXPECT_EQ(g_ui.messages[1], "You are about to send 3 e-mail messages. Press OK to continue.");
 
-  // At the server: one message each for Ann and Cy, none for the refused Bob.
   const std::pair<std::string, std::string> delivered[] = {{ann, "Ann Berg"}, {cy, "Cy Ökland"}};
   for (const auto& [address, name] : delivered) {
     const auto files = m_server.messagesFor(address);
@@ -158,13 +150,9 @@ TEST_P(EndToEndTest, ImportedContactsAreMailedAndReported) {
     EXPECT_EQ(dump.one("to"), "<" + address + ">");
     EXPECT_EQ(dump.one("from"), "Tarvo Tester <tester@example.org>");
     EXPECT_EQ(dump.one("subject"), "Lanterns for <NAME>");
-    // The wire has CR LF line ends; compare the text.
     std::string body = dump.one("body");
     std::erase(body, '\r');
-    EXPECT_EQ(body.rfind("Dear " + name + ",\n\nthe lanterns are lit on Friday.\n--\nSent to " + name +
-                                       " with Tarvo",
-                                   0),
-              0u)
+    EXPECT_TRUE(body.starts_with("Dear " + name + ",\n\nthe lanterns are lit on Friday.\n--\nSent to " + name + " with Tarvo"))
         << body;
     const auto envelope = providertest::ReadEnvelope(files[0]);
     EXPECT_EQ(envelope.mailFrom, "tester@example.org");
@@ -172,7 +160,6 @@ TEST_P(EndToEndTest, ImportedContactsAreMailedAndReported) {
   }
   EXPECT_TRUE(m_server.messagesFor(bob).empty());
 
-  // The report: rows in the result map's order, green for the delivered.
   const fs::path report = m_programDir / "SubmissionResults0.html";
   ASSERT_EQ(g_ui.opened, std::vector<std::string>{report.string()});
   CResultMap expected;
@@ -191,12 +178,7 @@ TEST_P(EndToEndTest, ImportedContactsAreMailedAndReported) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, EndToEndTest, ::testing::Values("smtp", "smtp-starttls-auth", "sendmail"),
-                         [](const auto& info) {
-                           std::string name = info.param;
-                           for (char& c : name)
-                             if (c == '-') c = '_';
-                           return name;
-                         });
+                         [](const auto& info) { return QString(info.param).replace('-', '_').toStdString(); });
 
 }  // namespace
 

@@ -1,7 +1,6 @@
-// The mailing run on the offscreen platform: every check and its message in
-// order, the confirmation, one personalised message per recipient through the
-// real provider into a private outbox, and the delivery report beside the
-// program.
+// The mailing run: every check and its message in order, the confirmation,
+// one personalised message per recipient through the real provider into a
+// private outbox, and the delivery report beside the program.
 #include "CContact.h"
 #include "CResultMap.h"
 #include "CTarvoDlg.h"
@@ -31,9 +30,7 @@ struct UiRecord {
   std::vector<std::string> messages;  // caption + ": " + text
   std::vector<std::string> opened;
   int answer = IDOK;
-};
-
-UiRecord g_ui;
+} g_ui;
 
 const zplatform::UiHooks g_hooks{
     [](const std::string& text, const std::string& caption, UINT) {
@@ -52,10 +49,8 @@ const std::string kFooter = "--\nSent for <NAME> by Tarvo\n";
 fs::path ProgramDir() { return CZerthUtility::GetAppDir(); }
 
 std::vector<fs::path> Delivered(const fs::path& outbox) {
-  std::vector<fs::path> files;
   std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(outbox / "new", ec)) files.push_back(entry.path());
-  return files;
+  return {fs::directory_iterator(outbox / "new", ec), fs::directory_iterator()};
 }
 
 }  // namespace
@@ -84,9 +79,8 @@ private:
     return path.string();
   }
   void removeReports() {
-    for (const auto& entry : fs::directory_iterator(ProgramDir())) {
-      if (entry.path().filename().string().rfind("SubmissionResults", 0) == 0) fs::remove_all(entry.path());
-    }
+    for (const auto& entry : fs::directory_iterator(ProgramDir()))
+      if (entry.path().filename().string().starts_with("SubmissionResults")) fs::remove_all(entry.path());
   }
 
 private slots:
@@ -112,10 +106,7 @@ private slots:
     m_dlg.reset();
     fs::remove(ProgramDir() / "key.sig");
     removeReports();
-    m_path.reset();
-    m_data.reset();
-    m_config.reset();
-    m_home.reset();
+    m_path.reset(), m_data.reset(), m_config.reset(), m_home.reset();
   }
 
   void checksStopTheRunWithTheirMessage_data() {
@@ -206,8 +197,8 @@ private slots:
     const fs::path report = ProgramDir() / "SubmissionResults0.html";
     QCOMPARE(g_ui.opened, std::vector<std::string>{report.string()});
     const std::string page = testenv::ReadFile(report);
-    QVERIFY(page.rfind("<HTML><HEAD>\n<TITLE>\n  Tarvo mail delivery results\n</TITLE>\n", 0) == 0);
-    QVERIFY(page.size() >= 16 && page.compare(page.size() - 16, 16, "</table>\n</html>") == 0);
+    QVERIFY(page.starts_with("<HTML><HEAD>\n<TITLE>\n  Tarvo mail delivery results\n</TITLE>\n"));
+    QVERIFY(page.ends_with("</table>\n</html>"));
     // Rows in the map's order, whatever the table's order.
     CResultMap expected;
     expected.SetAt("ann@example.org", 0);
@@ -221,7 +212,6 @@ private slots:
     });
     QVERIFY2(page.find(rows) != std::string::npos, page.c_str());
 
-    // The table, the title and the source stay for another run.
     QCOMPARE(m_dlg->m_aSelected.GetSize(), 3);
     QCOMPARE(edit(IDC_TITLE)->text(), QString("News for <NAME>"));
   }
@@ -240,9 +230,9 @@ private slots:
     m_dlg->OnSend();
     QVERIFY(g_ui.opened.empty());
     QCOMPARE(g_ui.messages.size(), std::size_t{2});
-    const std::string folder = ProgramDir().string();
-    QCOMPARE(g_ui.messages[1], "Tarvo: The delivery report could not be written. Tried " + folder +
-                                   "/SubmissionResults0.html to " + folder + "/SubmissionResults999.html.");
+    const std::string dir = ProgramDir().string();
+    QCOMPARE(g_ui.messages[1], "Tarvo: The delivery report could not be written. Tried " + dir +
+                                   "/SubmissionResults0.html to " + dir + "/SubmissionResults999.html.");
   }
 };
 
