@@ -46,8 +46,7 @@ TEST_P(TextLineReaderTest, GivesTheSameLinesForEveryChunkSize) {
   testenv::TempDir dir;
   const auto path = dir.path() / "lines.txt";
   testenv::WriteFile(path, c.content);
-  for (std::size_t chunk : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{5},
-                            CTextLineReader::kDefaultChunkSize}) {
+  for (std::size_t chunk : {std::size_t{1}, std::size_t{3}, CTextLineReader::kDefaultChunkSize}) {
     SCOPED_TRACE(chunk);
     CTextLineReader::Next last = CTextLineReader::Next::Line;
     EXPECT_EQ(ReadAll(path.string(), chunk, last), c.expected);
@@ -57,8 +56,7 @@ TEST_P(TextLineReaderTest, GivesTheSameLinesForEveryChunkSize) {
 
 const LinesCase kCases[] = {
     {"Empty", "", {}},
-    {"OneLineFeed", "\n", {""}},
-    {"LineFeeds", "ab\ncd\n", {"ab", "cd"}},
+    {"LineFeeds", "\nab\ncd\n", {"", "ab", "cd"}},
     {"CarriageReturnLineFeeds", "ab\r\ncd\r\n", {"ab", "cd"}},
     {"LastLineWithoutEnd", "ab\r\ncd", {"ab", "cd"}},
     {"OnlyTheCarriageReturnBeforeTheLineFeedGoes", "a\r\r\nb\rc\r", {"a\r", "b\rc\r"}},
@@ -77,7 +75,7 @@ TEST(TextLineReaderErrors, ReadErrorIsReportedAndStays) {
   CTextLineReader reader(fd);
   std::string line = "old";
   EXPECT_EQ(reader.ReadLine(line), CTextLineReader::Next::Error);
-  EXPECT_EQ(reader.ReadLine(line), CTextLineReader::Next::Error);
+  EXPECT_EQ(reader.ReadLine(line), CTextLineReader::Next::Error);  // and stays
   EXPECT_TRUE(line.empty());
   ::close(fd);
 }
