@@ -33,19 +33,18 @@ protected:
   std::filesystem::path MachineHive() const { return m_dir.path() / "machine" / "machine.reg"; }
   const std::filesystem::path& TempPath() const { return m_dir.path(); }
 
-  // Creates or opens the key with all access; null (and a test failure)
-  // when the registry refuses.
   static OwnedKey Create(HKEY root, const char* path, DWORD* disposition = nullptr) {
     HKEY key = nullptr;
-    LONG rc = RegCreateKeyEx(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
-                             disposition);
-    EXPECT_EQ(rc, ERROR_SUCCESS) << "creating " << path;
+    EXPECT_EQ(RegCreateKeyEx(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
+                             disposition),
+              ERROR_SUCCESS)
+        << "creating " << path;
     return OwnedKey(key);
   }
 
   static OwnedKey Open(HKEY root, const char* path, REGSAM access = KEY_READ, LONG* rc = nullptr) {
     HKEY key = nullptr;
-    LONG result = RegOpenKeyEx(root, path, 0, access, &key);
+    const LONG result = RegOpenKeyEx(root, path, 0, access, &key);
     if (rc) *rc = result;
     return OwnedKey(key);
   }
@@ -59,8 +58,8 @@ protected:
     return RegSetValueEx(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
   }
 
-  // Asks for the size first, then reads into a buffer of exactly that size,
-  // as careful Windows callers do.
+  // Asks for the size first, then reads exactly that much, as careful
+  // Windows callers do.
   static StoredValue Query(HKEY key, const char* name) {
     StoredValue stored;
     DWORD size = 0;

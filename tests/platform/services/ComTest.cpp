@@ -17,6 +17,4 @@ TEST(ComTest, ApartmentIsEnteredOncePerThreadWithOneModel) {
   }).join();
   // Another thread has its own apartment.
   std::thread([] { EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK); }).join();
-  EXPECT_TRUE(SUCCEEDED(S_FALSE));
-  EXPECT_TRUE(FAILED(RPC_E_CHANGED_MODE));
 }
