@@ -1,6 +1,5 @@
 // Crypt against the Python reference implementation beside this file, over a
-// spread of keys (empty, short, the footer key, 72, 73 and 200 bytes, high
-// bytes), chaining blocks and lengths.
+// spread of keys, chaining blocks and lengths.
 #include "CryptTestData.h"
 #include "TestEnv.h"
 
@@ -29,11 +28,11 @@ std::string KeyOfLength(std::size_t length, unsigned seed) {
 
 std::vector<Case> Cases() {
   const std::string keys[] = {
-      "", "A", "\xff", "KDW Tansy Lanterns 2.7", KeyOfLength(7, 1), KeyOfLength(71, 2),
-      KeyOfLength(72, 3), KeyOfLength(73, 4), KeyOfLength(145, 5), KeyOfLength(200, 6),
+      "", "\xff", "KDW Tansy Lanterns 2.7", KeyOfLength(71, 2), KeyOfLength(72, 3), KeyOfLength(73, 4),
+      KeyOfLength(200, 6),
   };
   const Crypt::Block ivs[] = {{0, 0}, {0xffffffff, 0x80000001}};
-  const std::size_t lengths[] = {0, 5, 8, 21, 64};
+  const std::size_t lengths[] = {5, 21, 64};
   std::vector<Case> cases;
   unsigned seed = 100;
   for (const std::string& key : keys)
@@ -46,8 +45,7 @@ std::string HexOrDash(const Bytes& bytes) { return bytes.empty() ? "-" : ToHex(b
 
 std::string ChainHex(const Crypt::Block& block) {
   char text[17];
-  std::snprintf(text, sizeof text, "%08x%08x", static_cast<unsigned>(block.left),
-                static_cast<unsigned>(block.right));
+  std::snprintf(text, sizeof text, "%08x%08x", unsigned{block.left}, unsigned{block.right});
   return text;
 }
 

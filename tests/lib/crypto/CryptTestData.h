@@ -21,12 +21,8 @@ inline Bytes FromHex(std::string_view hex) {
 }
 
 inline std::string ToHex(const Bytes& bytes) {
-  static constexpr char kDigits[] = "0123456789abcdef";
   std::string out;
-  for (unsigned char b : bytes) {
-    out += kDigits[b >> 4];
-    out += kDigits[b & 0xF];
-  }
+  for (unsigned char b : bytes) out += {"0123456789abcdef"[b >> 4], "0123456789abcdef"[b & 0xF]};
   return out;
 }
 
@@ -57,8 +53,9 @@ inline Bytes Encrypted(const Crypt& crypt, Bytes data, Crypt::Block& chain) {
   return data;
 }
 
-// The ciphertext alone, from a chaining block that the caller keeps.
-inline Bytes CipherOf(const Crypt& crypt, const Bytes& data, Crypt::Block chain = {0, 0}) {
+// The ciphertext alone, from a zero chaining block.
+inline Bytes CipherOf(const Crypt& crypt, const Bytes& data) {
+  Crypt::Block chain{0, 0};
   return Encrypted(crypt, data, chain);
 }
 

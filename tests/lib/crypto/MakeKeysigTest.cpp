@@ -1,6 +1,5 @@
-// make-keysig: the key.sig it writes deciphers back to the footer text under
-// the footer key, it refuses texts tarvo would refuse, and the key.sig the
-// build put beside the program holds app/res/footer.txt.
+// make-keysig: what it writes deciphers back under the footer key, it refuses
+// what tarvo would refuse, and the shipped key.sig holds app/res/footer.txt.
 #include "CryptTestData.h"
 #include "TestEnv.h"
 
@@ -11,7 +10,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <sys/wait.h>
 
@@ -62,13 +60,7 @@ protected:
 };
 
 TEST_F(MakeKeysig, SealsTextsOfEveryBlockShapeSoTheyDecipherBack) {
-  const std::string texts[] = {
-      "x",
-      "12345678",
-      "--\nSent to <NAME> with Tarvo.\n",
-      "Gr\xc3\xbc\xc3\x9f" "e\r\n\t\x01\x7f\xff",
-      std::string(100000, 'z'),
-  };
+  const std::string texts[] = {"12345678", "--\nSent to <NAME> with Tarvo.\r\n\t\x01\xff", std::string(100000, 'z')};
   for (const std::string& text : texts) {
     SCOPED_TRACE(text.size());
     testenv::WriteFile(input, text);
@@ -80,33 +72,22 @@ TEST_F(MakeKeysig, SealsTextsOfEveryBlockShapeSoTheyDecipherBack) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
 }
 
-struct Refusal {
-  const char* name;
-  std::optional<std::string> text;  // no text: the input file does not exist
-  const char* says;
-};
-
-// The test listing shows the case by name rather than as a byte dump.
-void PrintTo(const Refusal& c, std::ostream* os) { *os << c.name; }
-
-class MakeKeysigRefuses : public MakeKeysig, public testing::WithParamInterface<Refusal> {};
-
-TEST_P(MakeKeysigRefuses, FailsClearlyAndLeavesTheOldFile) {
-  const Refusal& r = GetParam();
-  if (r.text) testenv::WriteFile(input, *r.text);
-  testenv::WriteFile(output, "previous");
-  const ToolRun run = RunTool(input, output, errors);
-  EXPECT_NE(run.exitCode, 0);
-  EXPECT_NE(run.errors.find(r.says), std::string::npos) << run.errors;
-  EXPECT_EQ(testenv::ReadFile(output), "previous");
+TEST_F(MakeKeysig, RefusesClearlyAndLeavesTheOldFile) {
+  struct Refusal {
+    std::optional<std::string> text;  // no text: the input file does not exist
+    const char* says;
+  };
+  const Refusal refusals[] = {
+      {std::nullopt, "cannot open"}, {std::string(), "is empty"}, {std::string(100001, 'z'), "longer than 100000 bytes"}};
+  for (const Refusal& r : refusals) {
+    if (r.text) testenv::WriteFile(input, *r.text);
+    testenv::WriteFile(output, "previous");
+    const ToolRun run = RunTool(input, output, errors);
+    EXPECT_NE(run.exitCode, 0) << r.says;
+    EXPECT_NE(run.errors.find(r.says), std::string::npos) << run.errors;
+    EXPECT_EQ(testenv::ReadFile(output), "previous");
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Inputs, MakeKeysigRefuses,
-    testing::Values(Refusal{"Empty", std::string(), "is empty"},
-                    Refusal{"OneByteTooLong", std::string(100001, 'z'), "longer than 100000 bytes"},
-                    Refusal{"Missing", std::nullopt, "cannot open"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ShippedKeysig, HoldsTheFooterTextBesideTheProgram) {
   const std::string footer = testenv::ReadFile(fs::path(TARVO_SOURCE_DIR) / "app/res/footer.txt");

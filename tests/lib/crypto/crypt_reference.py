@@ -7,7 +7,6 @@ fault in the generated tables shows up as well as one in the code.
 
   crypt_reference.py selfcheck  checks the shared skeleton against published
                                Blowfish vectors (exit 0 and "ok" when it holds)
-  crypt_reference.py vectors   prints the known-answer vectors of CryptTest.cpp
   crypt_reference.py batch     reads lines "KEY IV DATA" (hex; "-" for empty)
                                and prints "CIPHERTEXT CHAIN" for each (hex)
 """
@@ -46,21 +45,7 @@ class Crypt:
     def __init__(self, key: bytes):
         self.p = list(INIT_P)
         self.s = [list(box) for box in INIT_S]
-        key = key.split(b"\0")[0]
-        if key:  # an empty key mixes nothing in
-            cursor, wrapped = 0, False
-            while True:
-                for i in range(18):
-                    w = 0
-                    for _ in range(4):
-                        w |= key[cursor]
-                        cursor += 1
-                        if cursor == len(key):
-                            cursor, wrapped = 0, True
-                        w = (w << 8) & MASK
-                    self.p[i] ^= w
-                if wrapped:
-                    break
+        self.mix_key(key)
         left = right = 0
         for i in range(0, 18, 2):
             left, right = self.encipher(left, right)
@@ -69,6 +54,22 @@ class Crypt:
             for j in range(0, 256, 2):
                 left, right = self.encipher(left, right)
                 box[j], box[j + 1] = left, right
+
+    def mix_key(self, key):
+        key = key.split(b"\0")[0]
+        if not key:  # an empty key mixes nothing in
+            return
+        cursor, wrapped = 0, False
+        while not wrapped:
+            for i in range(18):
+                w = 0
+                for _ in range(4):
+                    w |= key[cursor]
+                    cursor += 1
+                    if cursor == len(key):
+                        cursor, wrapped = 0, True
+                    w = (w << 8) & MASK
+                self.p[i] ^= w
 
     def f(self, x):
         a, b, c, d = x >> 24, (x >> 16) & 0xFF, (x >> 8) & 0xFF, x & 0xFF
@@ -117,19 +118,9 @@ class PublishedBlowfish(Crypt):
     put back. Its agreement with published test vectors shows that rounds,
     key order, final exchange and expansion above are built right."""
 
-    def __init__(self, key: bytes):
-        self.p = list(INIT_P)
-        self.s = [list(box) for box in INIT_S]
+    def mix_key(self, key):
         for i in range(18):
             self.p[i] ^= int.from_bytes(bytes(key[(4 * i + n) % len(key)] for n in range(4)), "big")
-        left = right = 0
-        for i in range(0, 18, 2):
-            left, right = self.encipher(left, right)
-            self.p[i], self.p[i + 1] = left, right
-        for box in self.s:
-            for j in range(0, 256, 2):
-                left, right = self.encipher(left, right)
-                box[j], box[j + 1] = left, right
 
     def f(self, x):
         s0, s1, s2, s3 = self.s
@@ -163,27 +154,6 @@ def chain_of(raw: bytes):
     return int.from_bytes(raw[:4], "big"), int.from_bytes(raw[4:8], "big")
 
 
-# The known-answer vectors pasted into CryptTest.cpp: key, chaining block, plaintext.
-VECTORS = [
-    (b"KDW Tansy Lanterns 2.7", bytes(8), b"--\nSent with Tarvo.\n\0\0\0\0"),
-    (b"KDW Tansy Lanterns 2.7", bytes(8), bytes(16)),
-    (b"A", bytes(8), b"ABCDEFGH"),
-    (b"", bytes(8), bytes(8)),
-    (bytes(range(1, 74)), bytes(range(0xF0, 0xF8)), bytes(range(0x80, 0x98))),
-]
-
-
-def print_vectors():
-    for key, iv, plain in VECTORS:
-        cipher, chain = Crypt(key).encrypt(plain, chain_of(iv))
-        print(f"key   {key!r}")
-        print(f"iv    {iv.hex()}")
-        print(f"plain {plain.hex()}")
-        print(f"ciph  {cipher.hex()}")
-        print(f"chain {chain[0]:08x} {chain[1]:08x}")
-        print()
-
-
 def run_batch():
     for line in sys.stdin:
         if not line.strip():
@@ -194,4 +164,4 @@ def run_batch():
 
 
 if __name__ == "__main__":
-    {"selfcheck": self_check, "vectors": print_vectors, "batch": run_batch}[sys.argv[1]]()
+    {"selfcheck": self_check, "batch": run_batch}[sys.argv[1]]()
