@@ -21,22 +21,15 @@ using testenv::TempDir;
 
 namespace {
 
-// Keeps the recording provider loaded across CIMapi's own load and unload so
-// that its record survives the object.
-class RecordingProvider {
-public:
-  RecordingProvider() : m_handle(::dlopen(TEST_RECORDER_DIR "/libmapi32.so", RTLD_NOW)) {}
-  ~RecordingProvider() {
-    if (m_handle) ::dlclose(m_handle);
-  }
+// The recording provider on PATH, kept loaded across CIMapi's own load and
+// unload so that its record survives the object.
+struct RecordingProvider {
+  ScopedEnv path{"PATH", TEST_RECORDER_DIR};
+  std::unique_ptr<void, int (*)(void*)> handle{::dlopen(TEST_RECORDER_DIR "/libmapi32.so", RTLD_NOW), ::dlclose};
   const RecordedCall* call() const {
-    auto fn = reinterpret_cast<RecordedCallFn>(::dlsym(m_handle, "RecordedMapiCall"));
+    auto fn = reinterpret_cast<RecordedCallFn>(::dlsym(handle.get(), "RecordedMapiCall"));
     return fn ? fn() : nullptr;
   }
-  bool loaded() const { return m_handle != nullptr; }
-
-private:
-  void* m_handle;
 };
 
 std::vector<fs::path> FilesIn(const fs::path& dir) {
@@ -48,43 +41,36 @@ std::vector<fs::path> FilesIn(const fs::path& dir) {
 
 }  // namespace
 
-TEST(CIMapiTest, MissingProviderIsReportedOnceAndSendNeverCallsThrough) {
+// Reported once by Error(); Send never calls through; the next object tries
+// to load again.
+TEST(CIMapiTest, MissingProviderOrEntryPointIsReportedOnceAndSendFails) {
   TempDir emptyPath;
-  ScopedEnv path("PATH", emptyPath.str());
-  {
-    CIMapi mapi;
-    EXPECT_EQ(mapi.Error(), 61840u);
-    EXPECT_EQ(mapi.Error(), 0u);
-    ASSERT_EQ(mapi.To("ann@example.org"), 1);
-    EXPECT_EQ(mapi.Send(0), unsigned{MAPI_E_FAILURE});
+  const std::pair<std::string, unsigned> cases[] = {{emptyPath.str(), 61840u}, {TEST_NOENTRY_DIR, 61841u}};
+  for (const auto& [dir, error] : cases) {
+    ScopedEnv path("PATH", dir);
+    for (int object = 0; object < 2; ++object) {
+      CIMapi mapi;
+      EXPECT_EQ(mapi.Error(), error) << dir;
+      EXPECT_EQ(mapi.Error(), 0u);
+      ASSERT_EQ(mapi.To("ann@example.org"), 1);
+      EXPECT_EQ(mapi.Send(0), unsigned{MAPI_E_FAILURE});
+    }
   }
-  CIMapi again;  // the next object tries to load again
-  EXPECT_EQ(again.Error(), 61840u);
-}
-
-TEST(CIMapiTest, ProviderWithoutEntryPointGives61841) {
-  ScopedEnv path("PATH", TEST_NOENTRY_DIR);
-  CIMapi mapi;
-  EXPECT_EQ(mapi.Error(), 61841u);
-  EXPECT_EQ(mapi.Error(), 0u);
-  mapi.To("ann@example.org");
-  EXPECT_EQ(mapi.Send(0), unsigned{MAPI_E_FAILURE});
 }
 
 TEST(CIMapiTest, SendHandsOverRecipientsTextAttachmentsAndLogonFlag) {
-  ScopedEnv path("PATH", TEST_RECORDER_DIR);
   RecordingProvider provider;
-  ASSERT_TRUE(provider.loaded());
+  ASSERT_TRUE(provider.handle);
 
-  const std::string first = "ann@example.org", second = "bob@example.org", copy = "cy@example.org";
+  const std::string names[] = {"ann@example.org", "bob@example.org", "cy@example.org"};
   const std::string subject = "3 news";  // the recorder answers with code 3
   unsigned result = 0;
   {
     CIMapi mapi;
     ASSERT_EQ(mapi.Error(), 0u);
-    EXPECT_EQ(mapi.To(first.c_str()), 1);
-    EXPECT_EQ(mapi.To(second.c_str()), 1);
-    EXPECT_EQ(mapi.Cc(copy.c_str()), 1);
+    EXPECT_EQ(mapi.To(names[0].c_str()), 1);
+    EXPECT_EQ(mapi.To(names[1].c_str()), 1);
+    EXPECT_EQ(mapi.Cc(names[2].c_str()), 1);
     mapi.Subject(subject.c_str());
     std::string body = "Hi";
     mapi.Text(body.c_str());
@@ -104,7 +90,6 @@ TEST(CIMapiTest, SendHandsOverRecipientsTextAttachmentsAndLogonFlag) {
   EXPECT_EQ(call->attachmentPositions, (std::vector<unsigned>{2, 3}));
   ASSERT_EQ(call->recipients.size(), 3u);
   const unsigned classes[] = {MAPI_TO, MAPI_TO, MAPI_CC};
-  const std::string names[] = {first, second, copy};
   for (std::size_t i = 0; i < 3; ++i) {
     EXPECT_EQ(call->recipients[i].recipClass, classes[i]);
     EXPECT_EQ(call->recipients[i].name, names[i]);
@@ -114,7 +99,6 @@ TEST(CIMapiTest, SendHandsOverRecipientsTextAttachmentsAndLogonFlag) {
 }
 
 TEST(CIMapiTest, SendIsModalForTheApplicationAndRestoresTheWindow) {
-  ScopedEnv path("PATH", TEST_RECORDER_DIR);
   RecordingProvider provider;
   int argc = 1;
   char name[] = "zerth_mail_tests";
@@ -135,24 +119,28 @@ TEST(CIMapiTest, SendIsModalForTheApplicationAndRestoresTheWindow) {
   EXPECT_TRUE(call->waitCursor);
   EXPECT_FALSE(call->ownerEnabled);
   EXPECT_EQ(call->uiParam, static_cast<unsigned long long>(window.winId()));
-  EXPECT_TRUE(window.isEnabled());
+  EXPECT_TRUE(window.isEnabled()) << "restored afterwards";
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST(CIMapiTest, RealProviderDeliversIntoTheOutboxMaildir) {
+// The real provider with a private configuration and outbox.
+class CIMapiOutboxTest : public ::testing::Test {
+protected:
   TempDir config, data, files;
-  ScopedEnv path("PATH", TARVO_RUNTIME_DIR);
-  ScopedEnv configHome("XDG_CONFIG_HOME", config.str());
-  ScopedEnv dataHome("XDG_DATA_HOME", data.str());
+  ScopedEnv path{"PATH", TARVO_RUNTIME_DIR};
+  ScopedEnv configHome{"XDG_CONFIG_HOME", config.str()};
+  ScopedEnv dataHome{"XDG_DATA_HOME", data.str()};
+};
+
+TEST_F(CIMapiOutboxTest, RealProviderDeliversIntoTheOutboxMaildir) {
   const std::string attachment = (files.path() / "report.bin").string();
   testenv::WriteFile(attachment, std::string("\x00\x01\xff tail", 8));
 
-  const std::string to = "ann@example.org", subject = "Grüße aus Tarvo";
   {
     CIMapi mapi;
     ASSERT_EQ(mapi.Error(), 0u);
-    mapi.To(to.c_str());
-    mapi.Subject(subject.c_str());
+    mapi.To("ann@example.org");
+    mapi.Subject("Grüße aus Tarvo");
     mapi.Text("Dear Ann,\nsee the file.\n");
     mapi.Attach(attachment.c_str(), "Bericht.bin");
     ASSERT_EQ(mapi.Send(0), 0u);
@@ -173,11 +161,7 @@ TEST(CIMapiTest, RealProviderDeliversIntoTheOutboxMaildir) {
   EXPECT_EQ(dump, "ann@example.org\nGrüße aus Tarvo\nDear Ann,\nsee the file.\nBericht.bin 0001ff207461696c\n");
 }
 
-TEST(CIMapiTest, RefusedRecipientLeavesNoMessageBehind) {
-  TempDir config, data;
-  ScopedEnv path("PATH", TARVO_RUNTIME_DIR);
-  ScopedEnv configHome("XDG_CONFIG_HOME", config.str());
-  ScopedEnv dataHome("XDG_DATA_HOME", data.str());
+TEST_F(CIMapiOutboxTest, RefusedRecipientLeavesNoMessageBehind) {
   {
     CIMapi mapi;
     mapi.To("Ann without address");
@@ -189,39 +173,28 @@ TEST(CIMapiTest, RefusedRecipientLeavesNoMessageBehind) {
 
 // HasEmail caches its answer for the whole process, so each scenario runs in
 // a child process of its own.
-namespace {
-
-void WriteProfile(const TempDir& config, const char* mapiValue) {
-  testenv::WriteFile(config.path() / "zerth" / "win.ini", std::string("[Mail]\nMAPI=") + mapiValue + "\n");
-}
-
-}  // namespace
-
 TEST(CIMapiHasEmailTest, AnswersFromProfileAndLibraryAndCachesTheAnswer) {
-  TempDir config;
-  ScopedEnv configHome("XDG_CONFIG_HOME", config.str());
-  ScopedEnv path("PATH", TARVO_RUNTIME_DIR);
-  WriteProfile(config, "1");
-  EXPECT_EXIT(
-      {
-        const int first = CIMapi::HasEmail();
-        WriteProfile(config, "0");  // not looked at again
-        std::exit(first == 1 && CIMapi::HasEmail() == 1 ? 0 : 1);
-      },
-      ::testing::ExitedWithCode(0), "");
-}
-
-TEST(CIMapiHasEmailTest, SaysNoWithoutProfileValueOrWithoutLibrary) {
   TempDir config, emptyPath;
   ScopedEnv configHome("XDG_CONFIG_HOME", config.str());
-  {
-    ScopedEnv path("PATH", TARVO_RUNTIME_DIR);
-    WriteProfile(config, "0");
-    EXPECT_EXIT(std::exit(CIMapi::HasEmail()), ::testing::ExitedWithCode(0), "");
-  }
-  {
-    ScopedEnv path("PATH", emptyPath.str());
-    WriteProfile(config, "1");
-    EXPECT_EXIT(std::exit(CIMapi::HasEmail()), ::testing::ExitedWithCode(0), "");
+  auto writeProfile = [&](const char* mapi) {
+    testenv::WriteFile(config.path() / "zerth" / "win.ini", std::string("[Mail]\nMAPI=") + mapi + "\n");
+  };
+  struct Case {
+    const char* mapi;
+    std::string path;
+    int answer;
+  };
+  const Case cases[] = {{"1", TARVO_RUNTIME_DIR, 1}, {"0", TARVO_RUNTIME_DIR, 0}, {"1", emptyPath.str(), 0}};
+  for (const Case& c : cases) {
+    ScopedEnv path("PATH", c.path);
+    writeProfile(c.mapi);
+    EXPECT_EXIT(
+        {
+          const int first = CIMapi::HasEmail();
+          writeProfile(c.answer ? "0" : "1");  // not looked at again
+          std::exit(first == c.answer && CIMapi::HasEmail() == first ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "")
+        << c.mapi << " " << c.path;
   }
 }
