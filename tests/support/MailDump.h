@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,22 +16,18 @@ namespace testmail {
 class Dump {
 public:
   explicit Dump(const std::string& output) {
-    std::size_t start = 0;
-    while (start < output.size()) {
-      std::size_t end = output.find('\n', start);
-      if (end == std::string::npos) end = output.size();
-      std::string line = output.substr(start, end - start);
-      start = end + 1;
-      auto tab = line.find('\t');
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
+      const auto tab = line.find('\t');
       if (tab != std::string::npos) m_values[line.substr(0, tab)].push_back(Unescape(line.substr(tab + 1)));
     }
   }
   std::string one(const std::string& key) const {
-    auto found = m_values.find(key);
+    const auto found = m_values.find(key);
     return found == m_values.end() || found->second.empty() ? "<missing>" : found->second.front();
   }
   std::vector<std::string> all(const std::string& key) const {
-    auto found = m_values.find(key);
+    const auto found = m_values.find(key);
     return found == m_values.end() ? std::vector<std::string>{} : found->second;
   }
   int number(const std::string& key) const { return std::stoi(one(key)); }
@@ -39,19 +36,14 @@ private:
   static std::string Unescape(const std::string& text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
-      if (text[i] != '\\' || i + 1 == text.size()) {
-        out += text[i];
-        continue;
-      }
-      char c = text[++i];
-      out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
+      const char c = text[i] == '\\' && i + 1 < text.size() ? text[++i] : '\0';
+      out += c == '\0' ? text[i] : c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
     }
     return out;
   }
   std::map<std::string, std::vector<std::string>> m_values;
 };
 
-// dump_mail.py run on a message file.
 inline Dump DumpMail(const std::filesystem::path& file) {
   return Dump(testenv::RunCommand("/usr/bin/python3 " TARVO_SOURCE_DIR "/tests/providers/dump_mail.py '" +
                                   file.string() + "'"));
