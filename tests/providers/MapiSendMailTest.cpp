@@ -4,9 +4,6 @@
 #include "ProviderHarness.h"
 #include "TestEnv.h"
 
-#include <zerth/mapi.h>
-#include <zplatform/Registry.h>
-
 #include <gtest/gtest.h>
 
 #include <glib.h>
@@ -14,26 +11,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <functional>
-#include <optional>
 #include <regex>
-#include <string>
-#include <vector>
 
 namespace {
 
-namespace fs = std::filesystem;
 using namespace providertest;
 using testenv::ScopedEnv;
 using testenv::TempDir;
 
 std::string Sha256(const std::string& data) {
-  gchar* hex = g_compute_checksum_for_data(G_CHECKSUM_SHA256, reinterpret_cast<const guchar*>(data.data()),
-                                           data.size());
-  std::string out(hex);
-  g_free(hex);
-  return out;
+  std::unique_ptr<gchar, decltype(&g_free)> hex(
+      g_compute_checksum_for_data(G_CHECKSUM_SHA256, reinterpret_cast<const guchar*>(data.data()), data.size()),
+      g_free);
+  return hex.get();
 }
 
 std::string LoginAtHost() {
@@ -49,16 +39,16 @@ protected:
   LPMAPISENDMAIL sendMail() const { return m_provider.send(); }
   fs::path defaultOutbox() const { return m_home.path() / "data/zerth/Outbox"; }
 
-  void setAccount(const char* name, const std::string& value) { SetAccountValue(name, value); }
-
-  // Sends, expects exactly one new message in outbox/new, parses it and
-  // removes it so the next send in the same test starts clean.
+  // Sends, expects exactly one clean new message in outbox/new, parses it
+  // and removes it so that the next send starts clean.
   Dump sendAndDump(TestMessage& message, const fs::path& outbox, FLAGS flags = 0) {
     EXPECT_EQ(message.send(sendMail(), flags), static_cast<MAPI_ULONG>(SUCCESS_SUCCESS));
     std::vector<fs::path> delivered = FilesIn(outbox / "new");
-    EXPECT_EQ(delivered.size(), 1u);
     EXPECT_TRUE(FilesIn(outbox / "tmp").empty());
-    if (delivered.size() != 1) return Dump("");
+    if (delivered.size() != 1) {
+      ADD_FAILURE() << delivered.size() << " messages delivered";
+      return Dump("");
+    }
     Dump dump = DumpMail(delivered.front());
     fs::remove(delivered.front());
     EXPECT_EQ(dump.one("defects"), "");
@@ -91,14 +81,9 @@ TEST_F(MapiSendMailTest, WritesOneMaildirFileWithRecipientsInOrderAndBccOnlyInEn
   EXPECT_EQ(dump.one("cc"), "<carol@example.com>, Dan <dan@example.com>");
   EXPECT_EQ(dump.one("headers"), "cc,content-transfer-encoding,content-type,date,from,message-id,mime-version,"
                                  "subject,to");
-  EXPECT_EQ(dump.one("subject"), "Plain");
-  EXPECT_EQ(dump.number("date"), 1);
-  EXPECT_EQ(dump.number("message-id"), 1);
-  EXPECT_EQ(dump.one("mime-version"), "1.0");
-  EXPECT_EQ(dump.one("type"), "text/plain");
-  EXPECT_EQ(dump.one("body-charset"), "utf-8");
+  EXPECT_EQ(dump.number("date") + dump.number("message-id"), 2) << "both parse";
+  EXPECT_EQ(dump.one("mime-version") + " " + dump.one("type") + " " + dump.one("body-charset"), "1.0 text/plain utf-8");
   EXPECT_EQ(dump.one("body"), "Hello\n");
-  EXPECT_TRUE(dump.all("attachment").empty());
 
   for (const char* sub : {"", "/tmp", "/new", "/cur"}) {
     struct stat info {};
@@ -111,7 +96,6 @@ TEST_F(MapiSendMailTest, WritesOneMaildirFileWithRecipientsInOrderAndBccOnlyInEn
   ASSERT_EQ(message.send(sendMail()), static_cast<MAPI_ULONG>(SUCCESS_SUCCESS));
   std::vector<fs::path> delivered = FilesIn(defaultOutbox() / "new");
   ASSERT_EQ(delivered.size(), 2u);
-  EXPECT_NE(delivered[0], delivered[1]);
   std::regex maildirName(R"(\d+\.M\d+P\d+Q\d+\..+)");
   for (const auto& path : delivered) EXPECT_TRUE(std::regex_match(path.filename().string(), maildirName)) << path;
 }
@@ -204,8 +188,7 @@ TEST_F(MapiSendMailTest, PlaceholderCharactersAreRemovedOnlyInsideTheText) {
   const Case cases[] = {
       {"Hi  ", {2, 3}, "Hi\n"},
       {"A B", {1}, "AB\n"},
-      {"Hi", {0xFFFFFFFF}, "Hi\n"},
-      {"Hi", {7, 2}, "Hi\n"},
+      {"Hi", {0xFFFFFFFF, 7}, "Hi\n"},
       {"Hi ", {2, 2}, "Hi\n"},
   };
   testenv::WriteFile(m_home.path() / "a.txt", "x");
@@ -222,8 +205,6 @@ TEST_F(MapiSendMailTest, PlaceholderCharactersAreRemovedOnlyInsideTheText) {
 TEST_F(MapiSendMailTest, BadMessagesGiveTheirCodesAndDeliverNothing) {
   fs::create_directory(m_home.path() / "folder");
   testenv::WriteFile(m_home.path() / "plain", "x");
-  const fs::path missing = m_home.path() / "no-such-file";
-  const fs::path folder = m_home.path() / "folder";
   struct Case {
     const char* what;
     MAPI_ULONG want;
@@ -232,11 +213,11 @@ TEST_F(MapiSendMailTest, BadMessagesGiveTheirCodesAndDeliverNothing) {
   };
   const Case cases[] = {
       {"missing attachment", MAPI_E_ATTACHMENT_NOT_FOUND,
-       [&](TestMessage& m) { m.to("a@example.org").attach(missing, std::nullopt, 0); }, {}},
+       [&](TestMessage& m) { m.to("a@example.org").attach(m_home.path() / "no-such-file", std::nullopt, 0); }, {}},
       {"attachment below a file", MAPI_E_ATTACHMENT_NOT_FOUND,
        [&](TestMessage& m) { m.to("a@example.org").attach(m_home.path() / "plain/x", std::nullopt, 0); }, {}},
       {"attachment is a folder", MAPI_E_ATTACHMENT_OPEN_FAILURE,
-       [&](TestMessage& m) { m.to("a@example.org").attach(folder, "f", 0); }, {}},
+       [&](TestMessage& m) { m.to("a@example.org").attach(m_home.path() / "folder", "f", 0); }, {}},
       {"name without @", MAPI_E_UNKNOWN_RECIPIENT, [](TestMessage& m) { m.to("Nobody"); }, {}},
       {"address without @", MAPI_E_UNKNOWN_RECIPIENT, [](TestMessage& m) { m.to("Nobody", "SMTP:nobody"); }, {}},
       {"two addresses in one", MAPI_E_UNKNOWN_RECIPIENT, [](TestMessage& m) { m.to("a@example.org, b@example.org"); },
@@ -260,7 +241,7 @@ TEST_F(MapiSendMailTest, BadMessagesGiveTheirCodesAndDeliverNothing) {
   }
   EXPECT_EQ(sendMail()(0, 0, nullptr, 0, 0), static_cast<MAPI_ULONG>(MAPI_E_FAILURE));
 
-  setAccount("Transport", "pigeon");
+  SetAccountValue("Transport", "pigeon");
   TestMessage good;
   good.to("a@example.org");
   EXPECT_EQ(good.send(sendMail()), static_cast<MAPI_ULONG>(MAPI_E_FAILURE)) << "unknown transport";
@@ -268,8 +249,7 @@ TEST_F(MapiSendMailTest, BadMessagesGiveTheirCodesAndDeliverNothing) {
 }
 
 TEST_F(MapiSendMailTest, UnwritableOutboxGivesFailureAndLeavesNoFile) {
-  // Tests run as root, so permissions cannot make a folder unwritable: a
-  // regular file where a folder belongs can.
+  // Root ignores permissions: a file where a folder belongs does not.
   const fs::path base = m_home.path() / "boxes";
   testenv::WriteFile(base / "plain-file", "x");
   fs::create_directories(base / "new-is-file/tmp");
@@ -280,7 +260,7 @@ TEST_F(MapiSendMailTest, UnwritableOutboxGivesFailureAndLeavesNoFile) {
 
   for (const char* box : {"plain-file/Outbox", "new-is-file", "tmp-is-file"}) {
     const fs::path outbox = base / box;
-    setAccount("Outbox", outbox.string());
+    SetAccountValue("Outbox", outbox.string());
     TestMessage message;
     message.to("a@example.org").text("must not be half-written");
     EXPECT_EQ(message.send(sendMail()), static_cast<MAPI_ULONG>(MAPI_E_FAILURE)) << box;
@@ -303,10 +283,10 @@ TEST_F(MapiSendMailTest, SenderComesFromAccountAndOriginatorName) {
       {"office@example.org", "Mailing Office", "Zoë ✓", "Zoë ✓ <office@example.org>"},
   };
   const fs::path outbox = m_home.path() / "custom/Box";
-  setAccount("Outbox", outbox.string());
+  SetAccountValue("Outbox", outbox.string());
   for (const Case& c : cases) {
-    setAccount("From", c.from);
-    setAccount("FromName", c.fromName);
+    SetAccountValue("From", c.from);
+    SetAccountValue("FromName", c.fromName);
     TestMessage message;
     message.to("a@example.org");
     if (!c.originator.empty()) message.originator(c.originator);
@@ -314,15 +294,14 @@ TEST_F(MapiSendMailTest, SenderComesFromAccountAndOriginatorName) {
   }
   EXPECT_FALSE(fs::exists(defaultOutbox()));
 
-  setAccount("From", "not an address");
+  SetAccountValue("From", "not an address");
   TestMessage message;
   message.to("a@example.org");
   EXPECT_EQ(message.send(sendMail()), static_cast<MAPI_ULONG>(MAPI_E_FAILURE));
 }
 
 TEST(MapiSendMailReload, SendsAgainAfterUnloadAndReload) {
-  // CIMapi unloads the provider after every message and loads it again for
-  // the next one.
+  // CIMapi unloads the provider after every message.
   TempDir home;
   ScopedEnv config("XDG_CONFIG_HOME", home.str() + "/config");
   ScopedEnv data("XDG_DATA_HOME", home.str() + "/data");

@@ -15,7 +15,6 @@
 #include <filesystem>
 #include <functional>
 #include <list>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,7 +34,6 @@ public:
   }
   Provider(const Provider&) = delete;
   Provider& operator=(const Provider&) = delete;
-
   LPMAPISENDMAIL send() const { return m_send; }
 
 private:
@@ -46,14 +44,11 @@ private:
 // A Simple MAPI message built by hand; owns every text its descriptors point at.
 class TestMessage {
 public:
-  TestMessage& to(const std::string& name, std::optional<std::string> address = {}) {
-    return recipient(MAPI_TO, name, address);
-  }
-  TestMessage& cc(const std::string& name, std::optional<std::string> address = {}) {
-    return recipient(MAPI_CC, name, address);
-  }
-  TestMessage& bcc(const std::string& address) { return recipient(MAPI_BCC, address, std::nullopt); }
-  TestMessage& recipient(MAPI_ULONG recipClass, const std::string& name, std::optional<std::string> address) {
+  using Address = std::optional<std::string>;
+  TestMessage& to(const std::string& name, Address address = {}) { return recipient(MAPI_TO, name, address); }
+  TestMessage& cc(const std::string& name, Address address = {}) { return recipient(MAPI_CC, name, address); }
+  TestMessage& bcc(const std::string& address) { return recipient(MAPI_BCC, address, {}); }
+  TestMessage& recipient(MAPI_ULONG recipClass, const std::string& name, Address address) {
     m_recips.push_back({0, recipClass, keep(name), address ? keep(*address) : nullptr, 0, nullptr});
     return *this;
   }
@@ -64,7 +59,7 @@ public:
     m_message.lpOriginator = &m_originator;
     return *this;
   }
-  TestMessage& attach(const fs::path& path, std::optional<std::string> name, MAPI_ULONG position) {
+  TestMessage& attach(const fs::path& path, Address name, MAPI_ULONG position) {
     m_files.push_back({0, 0, position, keep(path.string()), name ? keep(*name) : nullptr, nullptr});
     return *this;
   }

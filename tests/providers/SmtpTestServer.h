@@ -23,19 +23,18 @@ namespace providertest {
 
 class SmtpTestServer {
 public:
-  // Reads server.env; fails the test (and leaves the map empty) without it.
+  // Reads server.env (values maybe in shlex.quote's single quotes); fails
+  // the test without it.
   SmtpTestServer() {
     std::ifstream in(TARVO_SMTP_SERVER_ENV);
     for (std::string line; std::getline(in, line);) {
       auto equals = line.find('=');
       if (equals == std::string::npos) continue;
       std::string value = line.substr(equals + 1);
-      // shlex.quote puts single quotes around values that need them.
       if (value.size() >= 2 && value.front() == '\'' && value.back() == '\'') value = value.substr(1, value.size() - 2);
       m_values[line.substr(0, equals)] = value;
     }
-    EXPECT_FALSE(m_values.empty()) << "no SMTP test server: " TARVO_SMTP_SERVER_ENV " is missing (run the tests "
-                                      "with ctest, which starts it)";
+    EXPECT_FALSE(m_values.empty()) << TARVO_SMTP_SERVER_ENV " is missing: run the tests with ctest";
   }
 
   std::string value(const std::string& key) const {
@@ -49,23 +48,18 @@ public:
   std::string starttlsUrl() const { return url("smtp", "SMTP_STARTTLS_PORT"); }
   std::string smtpsUrl() const { return url("smtps", "SMTP_SMTPS_PORT"); }
 
-  // Messages the server accepted for a recipient, oldest first: the .eml
-  // files; the envelope of each is the .json beside it.
+  // The .eml files accepted for a recipient, oldest first (envelope: the
+  // .json beside each).
   std::vector<std::filesystem::path> messagesFor(const std::string& address) const {
-    std::vector<std::filesystem::path> found;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(mailbox(address), ec))
-      if (entry.path().extension() == ".eml") found.push_back(entry.path());
-    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
-      return std::stoi(a.stem().string()) < std::stoi(b.stem().string());
-    });
-    return found;
-  }
-
-  std::filesystem::path mailbox(const std::string& address) const {
     std::string folder;
     for (char c : address) folder += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return std::filesystem::path(value("SMTP_SPOOL")) / folder;
+    std::vector<std::filesystem::path> found;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(value("SMTP_SPOOL")) / folder, ec))
+      if (entry.path().extension() == ".eml") found.push_back(entry.path());
+    std::sort(found.begin(), found.end(),
+              [](const auto& a, const auto& b) { return std::stoi(a.stem().string()) < std::stoi(b.stem().string()); });
+    return found;
   }
 
 private:
@@ -81,18 +75,13 @@ struct ReceivedEnvelope {
   std::string authUser;  // empty without AUTH
 };
 
-inline ReceivedEnvelope ReadEnvelope(const std::filesystem::path& eml) {
-  std::filesystem::path json = eml;
-  json.replace_extension(".json");
-  QFile file(QString::fromStdString(json.string()));
-  EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << json;
-  QJsonObject object = QJsonDocument::fromJson(file.readAll()).object();
-  ReceivedEnvelope envelope;
-  envelope.listener = object["listener"].toString().toStdString();
-  envelope.mailFrom = object["mail_from"].toString().toStdString();
-  for (const auto& rcpt : object["rcpt_tos"].toArray()) envelope.rcptTos.push_back(rcpt.toString().toStdString());
-  envelope.tls = object["tls"].toBool();
-  envelope.authUser = object["auth_user"].toString().toStdString();
+inline ReceivedEnvelope ReadEnvelope(std::filesystem::path eml) {
+  QFile file(QString::fromStdString(eml.replace_extension(".json").string()));
+  EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << eml;
+  QJsonObject json = QJsonDocument::fromJson(file.readAll()).object();
+  ReceivedEnvelope envelope{json["listener"].toString().toStdString(), json["mail_from"].toString().toStdString(),
+                            {}, json["tls"].toBool(), json["auth_user"].toString().toStdString()};
+  for (const auto& rcpt : json["rcpt_tos"].toArray()) envelope.rcptTos.push_back(rcpt.toString().toStdString());
   return envelope;
 }
 

@@ -24,11 +24,11 @@ protected:
 
   LPMAPISENDMAIL sendMail() const { return m_provider.send(); }
 
-  // The smtp transport to url, with short time-outs: the server is local.
+  // Generous time-outs for a loaded machine that still end a hang.
   void useSmtp(const std::string& url) {
     SetAccountValue("Transport", "smtp");
     SetAccountValue("Server", url);
-    SetAccountValue("ConnectTimeout", "30");  // generous: a loaded machine, never a hang
+    SetAccountValue("ConnectTimeout", "30");
     SetAccountValue("Timeout", "20");
   }
   void useStarttlsAccount() {
@@ -37,7 +37,6 @@ protected:
     SetAccountValue("CaFile", m_server.value("SMTP_CA_FILE"));
   }
 
-  // A one-recipient message to a fresh address.
   MAPI_ULONG sendTo(const std::string& address, FLAGS flags = 0, MAPI_ULONG_PTR window = 0) {
     TestMessage message;
     message.to(address).subject("Test").text("Hello");

@@ -1,22 +1,16 @@
 #!/usr/bin/python3
-"""Prints a canonical dump of one RFC 5322 message file, parsed by Python's
-standard email package, for the provider tests to compare.
-
-One line per fact, "key<TAB>value"; newlines, tabs and backslashes in values
-are written as \\n, \\t and \\\\. Absent headers give an empty value; attachment facts are separated by "|".
-"""
+"""Prints one message file as Python's email package reads it, one
+"key<TAB>value" line per fact (\\, newline, CR and tab escaped; absent
+headers empty; attachment facts joined by "|")."""
 import email.parser
 import email.policy
 import hashlib
 import sys
 
 
-def esc(text):
-    return text.replace("\\", "\\\\").replace("\n", "\\n").replace("\r", "\\r").replace("\t", "\\t")
-
-
 def out(key, value):
-    print(f"{key}\t{esc(str(value))}")
+    text = str(value).replace("\\", "\\\\").replace("\n", "\\n").replace("\r", "\\r").replace("\t", "\\t")
+    print(f"{key}\t{text}")
 
 
 def addresses(msg, name):
@@ -32,8 +26,7 @@ def main():
     raw = open(sys.argv[1], "rb").read()
     msg = email.parser.BytesParser(policy=email.policy.default).parsebytes(raw)
 
-    lines = raw.split(b"\n")
-    out("max-line", max(len(line.rstrip(b"\r")) for line in lines))
+    out("max-line", max(len(line.rstrip(b"\r")) for line in raw.split(b"\n")))
     out("8bit", int(any(byte >= 0x80 for byte in raw)))
     out("headers", ",".join(sorted({name.lower() for name in msg.keys()})))
     out("from", addresses(msg, "from"))
@@ -54,8 +47,7 @@ def main():
         out("attachment", "|".join([part.get_filename() or "", part.get_content_type(), str(len(data)),
                                     hashlib.sha256(data).hexdigest()]))
 
-    defects = [type(d).__name__ for part in msg.walk() for d in part.defects]
-    out("defects", ",".join(defects))
+    out("defects", ",".join(type(d).__name__ for part in msg.walk() for d in part.defects))
 
 
 main()

@@ -1,35 +1,20 @@
 #!/usr/bin/python3
-"""A real SMTP server for the mail tests: aiosmtpd's SMTP protocol on loopback,
-with a handler of ours that keeps the raw bytes of every accepted message.
+"""A real SMTP server for the mail tests: aiosmtpd on loopback, with a handler
+that keeps the raw bytes of every accepted message.
 
-    smtp_server.py start STATE_DIR   start in the background, wait until it
-                                     listens, print where (exit 0), or fail
-    smtp_server.py stop STATE_DIR    stop the server started there, by its PID
-    smtp_server.py serve STATE_DIR   run in the foreground (what start runs)
+    smtp_server.py start|stop|serve STATE_DIR
 
-It listens on three free ports of 127.0.0.1:
+Listeners on free ports of 127.0.0.1: plain (no TLS, no AUTH); starttls
+(STARTTLS, then AUTH LOGIN or PLAIN, required); smtps (implicit TLS, AUTH
+required), with a self-signed certificate for 127.0.0.1 and localhost.
+STATE_DIR gets server.env (KEY=VALUE: SMTP_PID, SMTP_HOST, SMTP_PLAIN_PORT,
+SMTP_STARTTLS_PORT, SMTP_SMTPS_PORT, SMTP_USER, SMTP_PASSWORD, SMTP_CA_FILE,
+SMTP_SPOOL, SMTP_MAX_SIZE, SMTP_REFUSE_PREFIX) and, per accepted recipient,
+spool/<recipient>/<n>.eml (as received, dots removed) and <n>.json (its
+envelope); n counts messages across all ports.
 
-    plain     no TLS, no AUTH
-    starttls  STARTTLS required, then AUTH (LOGIN or PLAIN) required
-    smtps     implicit TLS from the first byte, AUTH required
-
-TLS uses a self-signed certificate for 127.0.0.1 and localhost, made with the
-openssl program at start. Everything is written into STATE_DIR:
-
-    server.env   shell-sourceable KEY=VALUE lines: SMTP_PID, SMTP_HOST,
-                 SMTP_PLAIN_PORT, SMTP_STARTTLS_PORT, SMTP_SMTPS_PORT,
-                 SMTP_USER, SMTP_PASSWORD, SMTP_CA_FILE, SMTP_SPOOL,
-                 SMTP_MAX_SIZE, SMTP_REFUSE_PREFIX
-    spool/<recipient>/<n>.eml   the message exactly as received (CR LF line
-                 ends, the transparency dots removed), one copy per accepted
-                 recipient; n counts messages across all ports
-    spool/<recipient>/<n>.json  its envelope: listener, mail_from, rcpt_tos,
-                 mail_options, tls, auth_user, size
-    server.log   the server's own output
-
-Recipients whose local part starts with "refuse" are answered 550. Messages
-larger than SMTP_MAX_SIZE bytes are answered 552: at MAIL FROM when the client
-announces the size (SIZE=), else at the end of DATA.
+Recipients whose local part starts with "refuse" get 550; messages over
+SMTP_MAX_SIZE bytes get 552 (at MAIL FROM when SIZE= is given).
 """
 import asyncio
 import json
@@ -61,17 +46,13 @@ def folder_name(address):
 
 
 class SpoolHandler:
-    """Accepts every recipient except the refused ones and stores each message
-    once per recipient, before answering 250."""
-
     def __init__(self, spool, listener, counter):
         self.spool = spool
         self.listener = listener
         self.counter = counter
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
-        local = address.rpartition("@")[0]
-        if local.lower().startswith(REFUSE_PREFIX):
+        if address.rpartition("@")[0].lower().startswith(REFUSE_PREFIX):
             return f"550 5.1.1 <{address}>: Recipient address rejected: User unknown"
         envelope.rcpt_tos.append(address)
         envelope.rcpt_options.extend(rcpt_options)
@@ -79,8 +60,7 @@ class SpoolHandler:
 
     async def handle_DATA(self, server, session, envelope):
         self.counter[0] += 1
-        number = self.counter[0]
-        auth = session.auth_data
+        number, auth = self.counter[0], session.auth_data
         meta = {
             "listener": self.listener,
             "mail_from": envelope.mail_from,
@@ -108,8 +88,7 @@ def authenticator(server, session, envelope, mechanism, auth_data):
 
 
 def make_certificate(state_dir):
-    cert = os.path.join(state_dir, "cert.pem")
-    key = os.path.join(state_dir, "key.pem")
+    cert, key = os.path.join(state_dir, "cert.pem"), os.path.join(state_dir, "key.pem")
     subprocess.run(
         ["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
          "-nodes", "-keyout", key, "-out", cert, "-days", "30", "-subj", "/CN=localhost",
@@ -134,12 +113,10 @@ async def serve(state_dir):
     listeners = {
         "plain": (common, None),
         "starttls": (dict(secure, tls_context=tls, require_starttls=True), None),
-        # aiosmtpd knows only its own STARTTLS as TLS; here the socket is TLS
-        # from the start, so AUTH need not wait for it.
+        # TLS from the first byte, which aiosmtpd does not know as TLS.
         "smtps": (dict(secure, auth_require_tls=False), tls),
     }
-    ports = {}
-    servers = []
+    ports, servers = {}, []
     for name, (kwargs, implicit_tls) in listeners.items():
         handler = SpoolHandler(spool, name, counter)
         server = await loop.create_server(
@@ -166,8 +143,7 @@ async def serve(state_dir):
 
 
 def main():
-    # The implicit-TLS listener asks for AUTH without aiosmtpd's STARTTLS, which
-    # it warns about; that is intended here.
+    # aiosmtpd warns about AUTH without its STARTTLS (the smtps listener).
     warnings.simplefilter("ignore")
     return test_server.main(__file__, __doc__, serve, "SMTP_PID", "smtp_server", prepare=make_certificate)
 

@@ -15,23 +15,17 @@ inline std::string Encode(const char* data, int length) {
   if (data == nullptr) return {};
   std::string text;
   std::uint32_t store = 0;
-  int bits = 0;
-  int current = 0;
+  int bits = 0, current = 0;
   for (;;) {
     while (bits < 6 && current < length) {
       store = (store << 8) | static_cast<unsigned char>(data[current++]);
       bits += 8;
     }
-    std::uint32_t value;
     if (bits == 0) break;
-    if (bits < 6) {
-      value = store << (6 - bits);
-      bits = 0;
-    } else {
-      value = store >> (bits - 6);
-      bits -= 6;
-    }
-    text += kAlphabet[value & 63];
+    // A last group of fewer than six bits is filled with zeros on the right.
+    const int shift = bits - 6;
+    text += kAlphabet[(shift < 0 ? store << -shift : store >> shift) & 63];
+    bits = shift < 0 ? 0 : shift;
   }
   while (text.size() % 4 != 0) text += '=';
   return text;
@@ -43,8 +37,7 @@ inline int Decode(const char* text, char* out) {
   const std::size_t length = std::strlen(text);
   std::memset(out, 0, length + 1);
   std::uint32_t store = 0;
-  int bits = 0;
-  int written = 0;
+  int bits = 0, written = 0;
   for (std::size_t i = 0; i < length; ++i) {
     const char c = static_cast<char>(text[i] & 0x7F);
     if (c == '=') continue;

@@ -94,11 +94,6 @@ TEST_F(CMIMEMessageTest, WireLayoutOfATextBodyAndAnAttachment) {
             "--BRAKO_MAILER_CREATED_ON_06201999--\r\n");
 }
 
-TEST_F(CMIMEMessageTest, EmptyMessageIsPreambleAndClosingBoundaryOnly) {
-  CMIMEMessage message;
-  EXPECT_EQ(FormattedBody(message), kPreamble + kEndLine);
-}
-
 TEST_F(CMIMEMessageTest, TextPartsLeadNewestFirstAndAttachmentsFollowInOrder) {
   const std::string x = File("x.bin", "x");
   const std::string y = File("y.bin", "yy");
@@ -128,8 +123,9 @@ TEST_F(CMIMEMessageTest, PartsAndBodyLoseSurroundingWhiteSpace) {
   EXPECT_EQ(FormattedBody(message), kPreamble + textPart + "Last words.\r\n" + textPart + textPart + "hello\r\n" + kEndLine);
 }
 
-TEST_F(CMIMEMessageTest, PartsNoAgentHandlesAreLeftOut) {
-  CMIMEMessage message;
+TEST_F(CMIMEMessageTest, EmptyMessageIsPreambleAndEndAndPartsNoAgentHandlesAreLeftOut) {
+  CMIMEMessage empty, message;
+  EXPECT_EQ(FormattedBody(empty), kPreamble + kEndLine);
   message.AddMIMEPart("lost", 7);
   message.AddMIMEPart("kept", MIME_TEXT_PLAIN);
   EXPECT_EQ(FormattedBody(message), kPreamble + kBoundaryLine + kTextHeader + "kept\r\n" + kEndLine);
@@ -153,67 +149,6 @@ TEST_F(CMIMEMessageTest, UnreadableAttachmentsLeaveEmptyParts) {
   EXPECT_EQ(body, kPreamble + kBoundaryLine + kBoundaryLine + kBoundaryLine + kBoundaryLine + kEndLine);
 }
 
-// The part an attachment of the given bytes formats to, its header removed.
-class AttachmentLines : public CMIMEMessageTest {
-protected:
-  std::string LinesOf(const std::string& bytes) {
-    const std::string path = File("data.bin", bytes);
-    CMIMEMessage message;
-    message.AddMIMEPart(path.c_str(), MIME_APP_OCTET_STREAM);
-    const std::string body = FormattedBody(message);
-    const std::string head = kPreamble + kBoundaryLine + AttachmentHeader("data.bin");
-    EXPECT_EQ(body.substr(0, head.size()), head);
-    EXPECT_EQ(body.substr(body.size() - kEndLine.size()), kEndLine);
-    return body.substr(head.size(), body.size() - head.size() - kEndLine.size());
-  }
-};
-
-TEST_F(AttachmentLines, FiftyFourBytesALineAndAnEmptyLineAtTheEnd) {
-  struct Case {
-    std::size_t size;
-    std::vector<std::size_t> lineLengths;  // every line ends in CR LF
-  };
-  const Case cases[] = {
-      {0, {0, 0}},           {1, {4, 0}},           {53, {72, 0}},  {54, {72, 0, 0}},
-      {55, {72, 4, 0}},      {108, {72, 72, 0, 0}}, {200, {72, 72, 72, 52, 0}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.size);
-    std::string bytes(c.size, '\0');
-    for (std::size_t i = 0; i < c.size; ++i) bytes[i] = static_cast<char>(i * 37 + 11);
-    const std::string lines = LinesOf(bytes);
-
-    std::vector<std::size_t> lengths;
-    std::string text;
-    for (std::size_t at = 0; at < lines.size();) {
-      const auto end = lines.find("\r\n", at);
-      ASSERT_NE(end, std::string::npos) << "a line without CR LF";
-      lengths.push_back(end - at);
-      text += lines.substr(at, end - at);
-      at = end + 2;
-    }
-    EXPECT_EQ(lengths, c.lineLengths);
-    if (c.size == 0) continue;
-    std::vector<char> decoded(text.size() + 1);
-    CBase64 codec;
-    ASSERT_EQ(codec.Decode(text.c_str(), decoded.data()), static_cast<int>(c.size));
-    EXPECT_EQ(std::string(decoded.data(), c.size), bytes);
-  }
-}
-
-// wrap_text and build_sub_header reached from outside.
-class OpenTextPlain : public CTextPlain {
-public:
-  using CTextPlain::CTextPlain;
-  using CTextPlain::wrap_text;
-};
-
-std::string Repeat(const std::string& piece, int times, const std::string& separator = "") {
-  std::string text;
-  for (int i = 0; i < times; ++i) text += (i ? separator : "") + piece;
-  return text;
-}
-
 std::vector<std::size_t> LineLengths(const std::string& text) {
   std::vector<std::size_t> lengths;
   std::size_t at = 0;
@@ -221,6 +156,39 @@ std::vector<std::size_t> LineLengths(const std::string& text) {
   lengths.push_back(text.size() - at);
   return lengths;
 }
+
+TEST_F(CMIMEMessageTest, AttachmentsAre54BytesALineWithAnEmptyLineAtTheEnd) {
+  const std::pair<std::size_t, std::vector<std::size_t>> cases[] = {
+      // The line lengths of the part's text; the last entry is what follows the last CR LF.
+      {0, {0, 0, 0}}, {1, {4, 0, 0}}, {53, {72, 0, 0}}, {54, {72, 0, 0, 0}}, {55, {72, 4, 0, 0}},
+  };
+  for (const auto& [size, lineLengths] : cases) {
+    SCOPED_TRACE(size);
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 37 + 11);
+    CMIMEMessage message;
+    message.AddMIMEPart(File("data.bin", bytes).c_str(), MIME_APP_OCTET_STREAM);
+    const std::string body = FormattedBody(message);
+    const std::string head = kPreamble + kBoundaryLine + AttachmentHeader("data.bin");
+    ASSERT_EQ(body.substr(0, head.size()), head);
+    ASSERT_EQ(body.substr(body.size() - kEndLine.size()), kEndLine);
+    std::string lines = body.substr(head.size(), body.size() - head.size() - kEndLine.size());
+    EXPECT_EQ(LineLengths(lines), lineLengths);
+    std::erase(lines, '\r');
+    std::erase(lines, '\n');
+    std::vector<char> decoded(lines.size() + 1);
+    CBase64 codec;
+    EXPECT_EQ(codec.Decode(lines.c_str(), decoded.data()), static_cast<int>(size));
+    EXPECT_EQ(std::string(decoded.data(), size), bytes);
+  }
+}
+
+// wrap_text reached from outside.
+class OpenTextPlain : public CTextPlain {
+public:
+  using CTextPlain::CTextPlain;
+  using CTextPlain::wrap_text;
+};
 
 TEST(CTextPlainWrap, BreaksAsTheCounterRulesSay) {
   const std::string letters77(77, 'q');
@@ -243,7 +211,6 @@ TEST(CTextPlainWrap, BreaksAsTheCounterRulesSay) {
       {"blanks at a break vanish", std::string(60, 'a') + "   " + std::string(20, 'b'),
        std::string(60, 'a') + "\r\n" + std::string(20, 'b')},
       {"line ends next to a break vanish too", "ab \r\n\r\n" + letters77, "ab\r\n" + letters77},
-      {"short text unchanged", "Hello\r\nWorld", "Hello\r\nWorld"},
       {"empty text", "", ""},
   };
   const OpenTextPlain agent(MIME_TEXT_PLAIN, 76);
@@ -251,23 +218,18 @@ TEST(CTextPlainWrap, BreaksAsTheCounterRulesSay) {
   EXPECT_EQ(agent.wrap_text(nullptr), "");
 }
 
-TEST(CTextPlainWrap, FortyWordsComeOutAsLinesOf74And79And44) {
-  const OpenTextPlain agent(MIME_TEXT_PLAIN, 76);
-  const std::string wrapped = agent.wrap_text(Repeat("word", 40, " ").c_str());
-  EXPECT_EQ(LineLengths(wrapped), (std::vector<std::size_t>{74, 79, 44}));
-  EXPECT_EQ(wrapped.find(" \r\n"), std::string::npos);
-  EXPECT_EQ(wrapped.find("\r\n "), std::string::npos);
-}
-
+// Forty words come out as lines of 74, 79 and 44 characters.
 TEST_F(CMIMEMessageTest, TextPartsWrapAt76WhateverTheLineWidthIsSetTo) {
   CMIMEMessage message;
   message.SetCharsPerLine(20);
-  message.m_sBody = Repeat("word", 40, " ");
+  for (int i = 0; i < 40; ++i) message.m_sBody += i ? " word" : "word";
   const std::string body = FormattedBody(message);
   const std::string head = kPreamble + kBoundaryLine + kTextHeader;
   ASSERT_EQ(body.substr(0, head.size()), head);
   const std::string text = body.substr(head.size(), body.size() - head.size() - 2 - kEndLine.size());
   EXPECT_EQ(LineLengths(text), (std::vector<std::size_t>{74, 79, 44}));
+  EXPECT_EQ(text.find(" \r\n"), std::string::npos);
+  EXPECT_EQ(text.find("\r\n "), std::string::npos);
 }
 
 TEST(CAppOctetStream, NullPathAppendsNothing) {

@@ -1,6 +1,5 @@
-// A small stand-in for libFuzzer where the compiler has none: feeds the fuzz
-// target random inputs, mostly Base64-like, until a count or a few seconds
-// run out. The seed is printed so a failure can be run again:
+// A stand-in for libFuzzer: random, mostly Base64-like inputs until a count
+// or a few seconds run out; the seed is printed so a failure can be rerun:
 //   base64_decode_fuzz_driver [seconds] [seed]
 #include <chrono>
 #include <cstdint>
@@ -18,12 +17,8 @@ constexpr char kLikely[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz
 std::vector<std::uint8_t> RandomInput(std::mt19937_64& rng) {
   std::vector<std::uint8_t> input(rng() % 512);
   const bool anyByte = rng() % 4 == 0;
-  for (auto& b : input) {
-    if (anyByte || rng() % 50 == 0)
-      b = static_cast<std::uint8_t>(rng());
-    else
-      b = static_cast<std::uint8_t>(kLikely[rng() % (sizeof kLikely - 1)]);
-  }
+  for (auto& b : input)
+    b = static_cast<std::uint8_t>(anyByte || rng() % 50 == 0 ? rng() : kLikely[rng() % (sizeof kLikely - 1)]);
   return input;
 }
 
@@ -34,7 +29,6 @@ int main(int argc, char** argv) {
   const auto seed = argc > 2 ? std::strtoull(argv[2], nullptr, 10)
                              : static_cast<unsigned long long>(std::random_device{}());
   std::printf("seed %llu\n", seed);
-  std::fflush(stdout);
   std::mt19937_64 rng(seed);
   constexpr long kMaxInputs = 2'000'000;
   const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);

@@ -1,9 +1,6 @@
-"""Reads a stored mail message with Python's email package and writes what a
-mail program would see of it: one line per part, "<content type> <file name>",
-every attachment's decoded bytes to OUTDIR/<n>.bin (n counting from 0) and
-the bytes of the last text part to OUTDIR/text.txt.
-
-    read_attachments.py MESSAGE.eml OUTDIR
+"""read_attachments.py MESSAGE.eml OUTDIR: prints "<content type> <file name>"
+per part as Python's email package reads them, and writes every attachment's
+bytes to OUTDIR/<n>.bin (n from 0) and the last text part's to OUTDIR/text.txt.
 """
 import email
 import email.policy
@@ -26,5 +23,4 @@ def main():
             (out / "text.txt").write_bytes(part.get_payload(decode=True))
 
 
-if __name__ == "__main__":
-    main()
+main()

@@ -38,78 +38,61 @@ std::vector<std::string> SplitCrLf(const std::string& text) {
   return lines;
 }
 
-struct ListCase {
-  const char* list;
-  int result;
-  Recipients recipients;
-};
-
 TEST(CMailMessageTest, AddMultipleRecipientsParsesEntriesUntrimmed) {
-  const ListCase cases[] = {
-      {"a1;b2", 1, {{"a1", ""}, {"b2", ""}}},
-      {"a1; b2", 1, {{"a1", ""}, {" b2", ""}}},
-      {"Ann <a1>", 1, {{"a1", "Ann "}}},
-      {"Ann<a1>;Bob<b2>", 1, {{"a1", "Ann"}, {"b2", "Bob"}}},
-      {"Ann <a1> trailing text", 1, {{"a1", "Ann "}}},
-      {"<a1>", 1, {{"a1", ""}}},
-      {"Ann <>", 1, {{"", "Ann "}}},
-      {"a1;", 1, {{"a1", ""}, {"", ""}}},
-      {"", 1, {{"", ""}}},
-      {";;", 1, {{"", ""}, {"", ""}, {"", ""}}},
-      {"Lee, Ann <a1>,b2", 1, {{"a1", "Lee, Ann "}}},
-      {"a1 > b2", 1, {{"a1 > b2", ""}}},
-      {"Ann <<a1>>", 1, {{"<a1", "Ann "}}},
-      {"x>y <a1>", 0, {}},
-      {"Ann <a1", 0, {}},
-      {"a1;x>y <b2>;c3", 0, {{"a1", ""}}},
-      {"a1;Bob <b2;c3>", 0, {{"a1", ""}}},
+  const struct {
+    const char* list;
+    bool result;
+    Recipients recipients;
+  } cases[] = {
+      {"a1; b2", true, {{"a1", ""}, {" b2", ""}}},
+      {"Ann <a1> trailing text", true, {{"a1", "Ann "}}},
+      {"Ann<a1>;Bob<b2>", true, {{"a1", "Ann"}, {"b2", "Bob"}}},
+      {"Ann <>", true, {{"", "Ann "}}},
+      {"", true, {{"", ""}}},
+      {";;", true, {{"", ""}, {"", ""}, {"", ""}}},
+      {"Lee, Ann <a1>,b2", true, {{"a1", "Lee, Ann "}}},
+      {"a1 > b2", true, {{"a1 > b2", ""}}},
+      {"Ann <<a1>>", true, {{"<a1", "Ann "}}},
+      // Malformed: the entries before the bad one stay.
+      {"a1;x>y <b2>;c3", false, {{"a1", ""}}},
+      {"a1;Bob <b2;c3>", false, {{"a1", ""}}},
   };
-  for (const ListCase& c : cases) {
+  for (const auto& c : cases) {
     CMailMessage message;
-    EXPECT_EQ(message.AddMultipleRecipients(c.list) != 0, c.result != 0) << '"' << c.list << '"';
+    EXPECT_EQ(message.AddMultipleRecipients(c.list) != 0, c.result) << '"' << c.list << '"';
     EXPECT_EQ(AllRecipients(message), c.recipients) << '"' << c.list << '"';
   }
 }
 
-TEST(CMailMessageTest, AddMultipleRecipientsAppendsToEarlierRecipients) {
+TEST(CMailMessageTest, RecipientsAccumulateAndOutOfRangeLeavesOutputsUntouched) {
   CMailMessage message;
+  EXPECT_EQ(message.GetCharsPerLine(), 76u);
   EXPECT_TRUE(message.AddRecipient("a0", "Zero"));
   EXPECT_TRUE(message.AddMultipleRecipients("a1"));
   EXPECT_FALSE(message.AddMultipleRecipients("b<"));
   EXPECT_EQ(AllRecipients(message), (Recipients{{"a0", "Zero"}, {"a1", ""}}));
-}
-
-TEST(CMailMessageTest, GetRecipientOutOfRangeLeavesOutputsUntouched) {
-  CMailMessage message;
-  message.AddRecipient("", "");
-  for (int index : {-1, 1, 1000}) {
+  for (int index : {-1, 2}) {
     std::string address = "keep", name = "me";
     EXPECT_FALSE(message.GetRecipient(address, name, index)) << index;
-    EXPECT_EQ(address, "keep");
-    EXPECT_EQ(name, "me");
+    EXPECT_EQ(address + name, "keepme");
   }
-  EXPECT_EQ(message.GetNumRecipients(), 1);
 }
 
-TEST(CMailMessageTest, ConstructorDefaultsAndCharsPerLine) {
+TEST(CMailMessageTest, HeaderIsFromToDateSubjectMailerAndEmptyLineRebuiltEachTime) {
   CMailMessage message;
-  EXPECT_EQ(message.m_sMailer, "Zerth Mailer");
-  EXPECT_EQ(message.GetCharsPerLine(), 76u);
-  EXPECT_EQ(message.GetNumRecipients(), 0);
-  message.SetCharsPerLine(40);
-  EXPECT_EQ(message.GetCharsPerLine(), 40u);
-}
+  message.FormatMessageA();
+  std::vector<std::string> lines = SplitCrLf(message.m_sHeader);
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[1], "To: ");
+  EXPECT_EQ(message.m_sBody, "\r\n");
 
-TEST(CMailMessageTest, HeaderIsFromToDateSubjectMailerAndEmptyLine) {
-  CMailMessage message;
   message.m_sFrom = "Me <me@example.org>";
   message.m_sSubject = "Greetings";
   message.AddRecipient("a1", "Ann");
   message.AddRecipient("b2", "Bob");
   message.AddRecipient("c3", "");
   message.FormatMessageA();
-
-  std::vector<std::string> lines = SplitCrLf(message.m_sHeader);
+  lines = SplitCrLf(message.m_sHeader);
   ASSERT_EQ(lines.size(), 6u) << message.m_sHeader;
   EXPECT_EQ(lines[0], "From: Me <me@example.org>");
   EXPECT_EQ(lines[1], "To: Ann<a1>,Bob<b2>,<c3>");
@@ -119,58 +102,34 @@ TEST(CMailMessageTest, HeaderIsFromToDateSubjectMailerAndEmptyLine) {
   EXPECT_EQ(lines[5], "");
 }
 
-TEST(CMailMessageTest, FormattingTwiceRebuildsTheHeaderAndNoRecipientsGivesBareTo) {
+// The Date line of a message formatted in a zone given as a POSIX TZ string
+// (no zone database needed).
+std::string DateLineIn(const std::string& zone, std::time_t* date = nullptr) {
+  testenv::ScopedEnv tz("TZ", zone);
+  tzset();
   CMailMessage message;
   message.FormatMessageA();
-  std::string first = message.m_sHeader;
-  message.FormatMessageA();
-  std::vector<std::string> lines = SplitCrLf(message.m_sHeader);
-  ASSERT_EQ(lines.size(), 6u);
-  EXPECT_EQ(lines[0], "From: ");
-  EXPECT_EQ(lines[1], "To: ");
-  EXPECT_EQ(lines[3], "Subject: ");
-  EXPECT_EQ(message.m_sBody, "\r\n");
-  EXPECT_EQ(SplitCrLf(first).size(), 6u);
+  tzset();
+  if (date) *date = message.m_tDate;
+  return SplitCrLf(message.m_sHeader).at(2);
 }
 
-// The Date line in a zone given as a POSIX TZ string (no zone database
-// needed): three hours east of UTC, named XYZ.
-TEST(CMailMessageTest, DateLineIsLocalTimeWithTwoDigitYearAndZoneName) {
-  testenv::ScopedEnv zone("TZ", "XYZ-3");
-  tzset();
-  CMailMessage message;
-  message.FormatMessageA();
-  std::string date = SplitCrLf(message.m_sHeader).at(2);
-  tzset();
-
-  std::regex pattern(R"(Date: (Mon|Tue|Wed|Thu|Fri|Sat|Sun), \d\d (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) \d\d \d\d:\d\d:\d\d XYZ)");
+TEST(CMailMessageTest, DateLineIsLocalTimeWithTwoDigitYearAndZoneNameUpTo127Characters) {
+  std::time_t sent = 0;
+  const std::string date = DateLineIn("XYZ-3", &sent);  // three hours east of UTC
+  const std::regex pattern(R"(Date: (Mon|Tue|Wed|Thu|Fri|Sat|Sun), \d\d (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) \d\d \d\d:\d\d:\d\d XYZ)");
   ASSERT_TRUE(std::regex_match(date, pattern)) << date;
   std::tm parsed{};
   ASSERT_NE(strptime(date.c_str() + 6, "%a, %d %b %y %H:%M:%S", &parsed), nullptr);
-  EXPECT_EQ(timegm(&parsed), message.m_tDate + 3 * 3600) << date;
-  EXPECT_LE(std::abs(std::time(nullptr) - message.m_tDate), 5);
-}
-
-TEST(CMailMessageTest, DateTextLongerThan127CharactersIsLeftEmpty) {
-  // A quoted zone name long enough to push the date past the limit.
-  testenv::ScopedEnv zone("TZ", "<" + std::string(110, 'Z') + ">-3");
-  tzset();
-  CMailMessage message;
-  message.FormatMessageA();
-  std::string date = SplitCrLf(message.m_sHeader).at(2);
-  tzset();
-  EXPECT_EQ(date, "Date: ");
+  EXPECT_EQ(timegm(&parsed), sent + 3 * 3600) << date;
+  EXPECT_LE(std::abs(std::time(nullptr) - sent), 5);
+  // A zone name long enough to push the text past the limit leaves it empty.
+  EXPECT_EQ(DateLineIn("<" + std::string(110, 'Z') + ">-3"), "Date: ");
 }
 
 TEST(CMailMessageTest, BodyIsMadeToEndWithCrLfAndOtherwiseKept) {
   const std::pair<const char*, const char*> cases[] = {
-      {"Hello", "Hello\r\n"},
-      {"Hello\r\n", "Hello\r\n"},
-      {"", "\r\n"},
-      {"a\r", "a\r\r\n"},
-      {"a\n", "a\n\r\n"},
-      {".\r\n..\r\n", ".\r\n..\r\n"},
-      {"x\r\n\r\n", "x\r\n\r\n"},
+      {"Hello", "Hello\r\n"}, {"Hello\r\n", "Hello\r\n"}, {"", "\r\n"}, {"a\r", "a\r\r\n"}, {"a\n", "a\n\r\n"},
   };
   for (const auto& [body, expected] : cases) {
     CMailMessage message;
@@ -186,7 +145,6 @@ TEST(CMailMessageTest, BodyIsMadeToEndWithCrLfAndOtherwiseKept) {
 class TracingMessage : public CMailMessage {
 public:
   std::vector<std::string> calls;
-  std::vector<std::string> headerLines;
 
 protected:
   void start_header() override {
@@ -208,29 +166,24 @@ protected:
     CMailMessage::prepare_body();
   }
   void add_header_line(const char* line) override {
-    headerLines.push_back(line);
+    calls.push_back(std::string(line).substr(0, 4));
     CMailMessage::add_header_line(line);
   }
 };
 
 TEST(CMailMessageTest, DerivedMessageExtendsTheVirtualStepsInOrder) {
-  TracingMessage message;
-  message.AddRecipient("a1", "");
-  message.FormatMessageA();
-  EXPECT_EQ(message.calls, (std::vector<std::string>{"start_header", "prepare_header", "end_header", "prepare_body"}));
-  ASSERT_EQ(message.headerLines.size(), 6u);
-  EXPECT_TRUE(message.headerLines[2].starts_with("Date: "));
-  std::vector<std::string> lines = SplitCrLf(message.m_sHeader);
+  // Called and destroyed through the base.
+  std::unique_ptr<CMailMessage> owner = std::make_unique<TracingMessage>();
+  const auto& message = static_cast<const TracingMessage&>(*owner);
+  CMailMessage& base = *owner;
+  base.FormatMessageA();
+  EXPECT_EQ(message.calls, (std::vector<std::string>{"start_header", "prepare_header", "From", "To: ", "Date",
+                                                      "Subj", "X-Ma", "MIME", "end_header", "prepare_body"}));
+  std::vector<std::string> lines = SplitCrLf(base.m_sHeader);
   ASSERT_EQ(lines.size(), 7u);
-  EXPECT_EQ(lines[4], "X-Mailer: Zerth Mailer");
   EXPECT_EQ(lines[5], "MIME-Version: 1.0");
   EXPECT_EQ(lines[6], "");
-  EXPECT_EQ(message.m_sBody, "replaced\r\n");
-
-  // Through a base pointer, and destroyed through it.
-  std::unique_ptr<CMailMessage> base = std::make_unique<TracingMessage>();
-  base->FormatMessageA();
-  EXPECT_EQ(SplitCrLf(base->m_sHeader).size(), 7u);
+  EXPECT_EQ(base.m_sBody, "replaced\r\n");
 }
 
 }  // namespace

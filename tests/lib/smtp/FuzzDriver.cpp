@@ -1,7 +1,6 @@
-// Runs a libFuzzer-style target without libFuzzer, for compilers that lack
-// it: first every file named on the command line (the kept inputs), then a
-// bounded number of random inputs and mutations of them, from a fixed seed
-// (or the one given with --seed=N) so that a failure can be replayed.
+// Runs a libFuzzer-style target without libFuzzer: the kept inputs named on
+// the command line, then random inputs and mutations of them from a fixed
+// seed (or --seed=N) so that a failure can be replayed.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -26,24 +25,23 @@ void Run(const std::string& input) {
   LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
 }
 
+char Interesting(std::mt19937& random) { return kInteresting[random() % sizeof kInteresting]; }
+
 std::string RandomInput(std::mt19937& random) {
   std::string input(random() % kMaxLength, '\0');
   for (char& c : input)
-    c = random() % 2 ? kInteresting[random() % sizeof kInteresting] : static_cast<char>(random() % 256);
+    c = random() % 2 ? Interesting(random) : static_cast<char>(random() % 256);
   return input;
 }
 
 void Mutate(std::string& input, std::mt19937& random) {
-  switch (random() % 3) {
-    case 0:
-      if (!input.empty()) input[random() % input.size()] = kInteresting[random() % sizeof kInteresting];
-      break;
-    case 1:
-      if (input.size() < kMaxLength) input.insert(input.begin() + random() % (input.size() + 1), kInteresting[random() % sizeof kInteresting]);
-      break;
-    default:
-      if (!input.empty()) input.erase(random() % input.size(), 1);
-  }
+  const unsigned what = random() % 3;
+  if (what == 1 && input.size() < kMaxLength)
+    input.insert(input.begin() + random() % (input.size() + 1), Interesting(random));
+  else if (what == 0 && !input.empty())
+    input[random() % input.size()] = Interesting(random);
+  else if (what == 2 && !input.empty())
+    input.erase(random() % input.size(), 1);
 }
 
 }  // namespace

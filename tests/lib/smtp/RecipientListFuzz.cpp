@@ -9,13 +9,9 @@
 #include <cstdlib>
 #include <string>
 
-namespace {
-
-void Check(bool condition) {
+static void Check(bool condition) {
   if (!condition) std::abort();
 }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // The list ends at the first zero byte, as a C string does.

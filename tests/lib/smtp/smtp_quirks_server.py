@@ -1,25 +1,14 @@
 #!/usr/bin/python3
 """SMTP servers that misbehave on purpose, for the SMTP client's tests:
-aiosmtpd's SMTP protocol on loopback with the replies changed, one listener
-per behaviour.
+aiosmtpd on loopback with the replies changed, one listener per behaviour.
 
-    smtp_quirks_server.py start STATE_DIR   start in the background, wait
-                                            until it listens (exit 0) or fail
-    smtp_quirks_server.py stop STATE_DIR    stop it by the PID it wrote
-    smtp_quirks_server.py serve STATE_DIR   run in the foreground
+    smtp_quirks_server.py start|stop|serve STATE_DIR
 
-Listeners on free ports of 127.0.0.1, written to STATE_DIR/server.env:
-
-    QUIRKS_GREET554_PORT   greets with 554 instead of 220
-    QUIRKS_QUIT500_PORT    answers QUIT with 500 (and closes)
-    QUIRKS_CHATTY_PORT     every reply in several lines ("ddd-"), one of them
-                           longer than 1500 bytes, written in small pieces
-                           with pauses, so lines arrive split across segments
-    QUIRKS_SILENT_PORT     accepts connections and never says anything
-
-Messages accepted on the chatty and QUIT500 listeners are stored as
-STATE_DIR/spool/<recipient>/<n>.eml (raw bytes) and <n>.json (mail_from,
-rcpt_tos, helo).
+STATE_DIR/server.env names the ports: QUIRKS_GREET554_PORT greets with 554;
+QUIRKS_QUIT500_PORT answers QUIT with 500; QUIRKS_CHATTY_PORT sends every
+reply in several lines, one over 1500 bytes, in small pieces with pauses;
+QUIRKS_SILENT_PORT never says anything. Accepted messages are stored as
+spool/<recipient>/<n>.eml (raw) and <n>.json (mail_from, rcpt_tos, helo).
 """
 import asyncio
 import json
@@ -37,8 +26,6 @@ SERVER_NAME = "tarvo-quirks-smtp"
 
 
 class RawSpool:
-    """Stores every accepted message as received, once per recipient."""
-
     def __init__(self, spool, counter):
         self.spool = spool
         self.counter = counter
@@ -49,8 +36,7 @@ class RawSpool:
     async def handle_DATA(self, server, session, envelope):
         self.counter[0] += 1
         number = self.counter[0]
-        meta = {"mail_from": envelope.mail_from, "rcpt_tos": envelope.rcpt_tos,
-                "helo": session.host_name}
+        meta = {"mail_from": envelope.mail_from, "rcpt_tos": envelope.rcpt_tos, "helo": session.host_name}
         for rcpt in envelope.rcpt_tos:
             folder = os.path.join(self.spool, rcpt.lower().replace("/", "_"))
             os.makedirs(folder, exist_ok=True)
@@ -76,11 +62,8 @@ def make_protocols():
         async def push(self, status):
             text = status.decode() if isinstance(status, bytes) else status
             code, rest = text[:3], text[4:]
-            wire = (f"{code}-first of several lines\r\n"
-                    f"{code}-{'x' * 1500}\r\n"
-                    f"{code} {rest}\r\n").encode()
-            # Split inside the code, inside the long line and just before the
-            # final line's end, with pauses so each piece is its own segment.
+            wire = f"{code}-first of several lines\r\n{code}-{'x' * 1500}\r\n{code} {rest}\r\n".encode()
+            # Cut inside the code, the long line and the final line's end.
             cuts = [0, 2, 30, 700, len(wire) - 3, len(wire)]
             for start, end in zip(cuts, cuts[1:]):
                 self._writer.write(wire[start:end])
@@ -95,8 +78,7 @@ async def serve(state_dir):
     os.makedirs(spool, exist_ok=True)
     loop = asyncio.get_running_loop()
     counter = [0]
-    ports = {}
-    servers = []
+    ports, servers = {}, []
     for name, protocol in make_protocols().items():
         handler = RawSpool(spool, counter)
         server = await loop.create_server(
