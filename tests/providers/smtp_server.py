@@ -15,6 +15,11 @@ envelope); n counts messages across all ports.
 
 Recipients whose local part starts with "refuse" get 550; messages over
 SMTP_MAX_SIZE bytes get 552 (at MAIL FROM when SIZE= is given).
+
+Listeners that misbehave on purpose, for the SMTP client: QUIRKS_GREET554_PORT
+greets with 554; QUIRKS_QUIT500_PORT answers QUIT with 500; QUIRKS_CHATTY_PORT
+sends every reply in several lines, one over 1500 bytes, in small pieces with
+pauses; QUIRKS_SILENT_PORT never says anything.
 """
 import asyncio
 import json
@@ -69,6 +74,7 @@ class SpoolHandler:
             "tls": server.transport.get_extra_info("ssl_object") is not None,
             "auth_user": auth.login.decode("utf-8", "replace") if auth is not None else None,
             "size": len(envelope.original_content),
+            "helo": session.host_name,
         }
         for rcpt in envelope.rcpt_tos:
             folder = os.path.join(self.spool, folder_name(rcpt))
@@ -77,6 +83,38 @@ class SpoolHandler:
             write_atomically(os.path.join(folder, f"{number}.json"), json.dumps(meta).encode())
             write_atomically(os.path.join(folder, f"{number}.eml"), envelope.original_content)
         return f"250 2.0.0 OK: queued as {number}"
+
+
+    async def handle_QUIT(self, server, session, envelope):
+        return getattr(server, "quit_reply", "221 Bye")
+
+
+def quirk_protocols():
+    from aiosmtpd.smtp import SMTP
+
+    class Greet554(SMTP):
+        async def push(self, status):
+            if not getattr(self, "greeted", False):
+                self.greeted = True
+                status = "554 5.3.2 No service here"
+            await super().push(status)
+
+    class Quit500(SMTP):
+        quit_reply = "500 5.5.1 Not now"
+
+    class Chatty(SMTP):
+        async def push(self, status):
+            text = status.decode() if isinstance(status, bytes) else status
+            code, rest = text[:3], text[4:]
+            wire = f"{code}-first of several lines\r\n{code}-{'x' * 1500}\r\n{code} {rest}\r\n".encode()
+            # Cut inside the code, the long line and the final line's end.
+            cuts = [0, 2, 30, 700, len(wire) - 3, len(wire)]
+            for start, end in zip(cuts, cuts[1:]):
+                self._writer.write(wire[start:end])
+                await self._writer.drain()
+                await asyncio.sleep(0.02)
+
+    return {"GREET554": Greet554, "QUIT500": Quit500, "CHATTY": Chatty}
 
 
 def authenticator(server, session, envelope, mechanism, auth_data):
@@ -111,18 +149,22 @@ async def serve(state_dir):
     common = dict(hostname=SERVER_NAME, data_size_limit=MAX_SIZE, loop=loop, timeout=60)
     secure = dict(common, authenticator=authenticator, auth_required=True)
     listeners = {
-        "plain": (common, None),
-        "starttls": (dict(secure, tls_context=tls, require_starttls=True), None),
+        "plain": (SMTP, common, None),
+        "starttls": (SMTP, dict(secure, tls_context=tls, require_starttls=True), None),
         # TLS from the first byte, which aiosmtpd does not know as TLS.
-        "smtps": (dict(secure, auth_require_tls=False), tls),
+        "smtps": (SMTP, dict(secure, auth_require_tls=False), tls),
     }
-    ports, servers = {}, []
-    for name, (kwargs, implicit_tls) in listeners.items():
+    listeners.update({name: (protocol, common, None) for name, protocol in quirk_protocols().items()})
+    ports, servers, silent_clients = {}, [], []
+    for name, (protocol, kwargs, implicit_tls) in listeners.items():
         handler = SpoolHandler(spool, name, counter)
         server = await loop.create_server(
-            lambda h=handler, kw=kwargs: SMTP(h, **kw), host=HOST, port=0, ssl=implicit_tls)
+            lambda p=protocol, h=handler, kw=kwargs: p(h, **kw), host=HOST, port=0, ssl=implicit_tls)
         servers.append(server)
         ports[name] = server.sockets[0].getsockname()[1]
+    # Accepts connections, keeps them open and never answers.
+    servers.append(await asyncio.start_server(lambda r, w: silent_clients.append(w), host=HOST, port=0))
+    ports["SILENT"] = servers[-1].sockets[0].getsockname()[1]
 
     values = {
         "SMTP_PID": os.getpid(), "SMTP_HOST": HOST,
@@ -131,6 +173,7 @@ async def serve(state_dir):
         "SMTP_CA_FILE": cert, "SMTP_SPOOL": spool, "SMTP_MAX_SIZE": MAX_SIZE,
         "SMTP_REFUSE_PREFIX": REFUSE_PREFIX,
     }
+    values.update({f"QUIRKS_{name}_PORT": ports[name] for name in ("GREET554", "QUIT500", "CHATTY", "SILENT")})
     text = "".join(f"{k}={shlex.quote(str(v))}\n" for k, v in values.items())
     write_atomically(state_file(state_dir), text.encode())
 
@@ -138,6 +181,8 @@ async def serve(state_dir):
     for sig in (signal.SIGTERM, signal.SIGINT):
         loop.add_signal_handler(sig, stop.set)
     await stop.wait()
+    for writer in silent_clients:
+        writer.close()
     for server in servers:
         server.close()
 

@@ -1,13 +1,15 @@
-// CSMTP against the real SMTP server of the "smtp_server" fixture (aiosmtpd
-// on loopback, plain listener): sessions, messages as stored byte for byte,
-// refused recipients, transparency dots, refused line breaks and the
-// failures that happen before anything is sent.
+// CSMTP against the SMTP server of the "smtp_server" fixture (aiosmtpd on
+// loopback): sessions, messages as stored byte for byte, refused recipients,
+// transparency dots, refused line breaks, the failures before anything is
+// sent, and the listeners that misbehave on purpose.
 #include <zerth/CSMTP.h>
 
 #include "SmtpTestServer.h"
 #include "TestEnv.h"
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <string>
 #include <utility>
@@ -20,7 +22,9 @@ using providertest::UniqueAddress;
 
 class CSMTPTest : public ::testing::Test {
 protected:
-  unsigned Port() const { return static_cast<unsigned>(std::stoul("0" + m_server.value("SMTP_PLAIN_PORT"))); }
+  unsigned Port(const char* key = "SMTP_PLAIN_PORT") const {
+    return static_cast<unsigned>(std::stoul("0" + m_server.value(key)));
+  }
 
   // The one message the server stored for address (empty when not exactly one).
   std::string OnlyMessageFor(const std::string& address) const {
@@ -185,6 +189,53 @@ TEST_F(CSMTPTest, ConnectFailsWithoutAServerAndServerPropertiesApplyAtTheNextCon
   EXPECT_EQ(smtp.GetLastError(), "Unable to connect to server") << "a success does not reset the error text";
   ExpectDelivered(smtp);
   EXPECT_TRUE(smtp.Disconnect());
+}
+
+TEST_F(CSMTPTest, BadGreetingOrSilenceFailsConnect) {
+  for (const char* quirk : {"QUIRKS_GREET554_PORT", "QUIRKS_SILENT_PORT"}) {
+    CSMTP smtp("127.0.0.1", Port(quirk));
+    smtp.SetTimeout(1);
+    EXPECT_FALSE(smtp.Connect()) << quirk;
+    EXPECT_EQ(smtp.GetLastError(), "Server didn't respond.") << quirk;
+    CMailMessage message = MessageTo("a@example.org", "body");
+    EXPECT_FALSE(smtp.SendMessageA(&message));
+    EXPECT_EQ(smtp.GetLastError(), "Must be connected");
+  }
+}
+
+TEST_F(CSMTPTest, QuitNotAnsweredWith221FailsButDisconnects) {
+  CSMTP smtp("127.0.0.1", Port("QUIRKS_QUIT500_PORT"));
+  ASSERT_TRUE(smtp.Connect()) << smtp.GetLastError();
+  CMailMessage message = MessageTo(UniqueAddress("quit"), "body");
+  EXPECT_TRUE(smtp.SendMessageA(&message)) << smtp.GetLastError();
+  EXPECT_FALSE(smtp.Disconnect());
+  EXPECT_EQ(smtp.GetLastError(), "500:SMTP server didn't terminate session");
+  EXPECT_TRUE(smtp.Disconnect()) << "already disconnected";
+  EXPECT_FALSE(smtp.SendMessageA(&message));
+  EXPECT_EQ(smtp.GetLastError(), "Must be connected");
+  ASSERT_TRUE(smtp.Connect()) << "connects again: " << smtp.GetLastError();
+  EXPECT_FALSE(smtp.Disconnect());
+}
+
+// Every reply has continuation lines, one longer than the reply buffer, and
+// arrives in pieces: each must be read whole, in step across two messages.
+TEST_F(CSMTPTest, MultiLineRepliesInManySegmentsKeepTheSessionInStep) {
+  CSMTP smtp("127.0.0.1", Port("QUIRKS_CHATTY_PORT"));
+  ASSERT_TRUE(smtp.Connect()) << smtp.GetLastError();
+  std::string first = UniqueAddress("chatty"), second = UniqueAddress("chatty");
+  CMailMessage one = MessageTo(first, "one"), two = MessageTo(second, ".two");
+  ASSERT_TRUE(smtp.SendMessageA(&one)) << smtp.GetLastError();
+  ASSERT_TRUE(smtp.SendMessageA(&two)) << smtp.GetLastError();
+  EXPECT_TRUE(smtp.Disconnect()) << smtp.GetLastError();
+  EXPECT_EQ(smtp.GetLastError(), "OK");
+  EXPECT_EQ(OnlyMessageFor(first), AsStored(one));
+  EXPECT_EQ(OnlyMessageFor(second), two.m_sHeader + ".two\r\n\r\n");
+
+  char host[256] = {};  // HELO names this host, as the system reports it
+  ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
+  std::filesystem::path json = m_server.messagesFor(first).at(0);
+  const std::string envelope = testenv::ReadFile(json.replace_extension(".json"));
+  EXPECT_NE(envelope.find("\"helo\": \"" + std::string(host) + "\""), std::string::npos) << envelope;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// Runs a libFuzzer-style target without libFuzzer: the kept inputs named on
-// the command line, then random inputs and mutations of them from a fixed
-// seed (or --seed=N) so that a failure can be replayed.
+// Runs a libFuzzer-style target without libFuzzer (the recipient-list and
+// the Base64 targets): the kept inputs named on the command line, then random
+// inputs and mutations of them from a fixed seed (or --seed=N) so that a
+// failure can be replayed.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -19,7 +20,7 @@ namespace {
 constexpr int kRounds = 200000;
 constexpr std::size_t kMaxLength = 256;
 // Bytes that matter to the parsers, drawn more often than the rest.
-constexpr char kInteresting[] = {';', '<', '>', ' ', ',', '\r', '\n', '.', '\0', 'a'};
+constexpr char kInteresting[] = {';', '<', '>', ' ', ',', '\r', '\n', '.', '\0', 'a', '=', '/', 'Z', '\xBD'};
 
 void Run(const std::string& input) {
   LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
