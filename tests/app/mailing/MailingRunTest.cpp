@@ -129,6 +129,7 @@ private slots:
     QTest::newRow("source missing") << "/nonexistent/message.txt" << "T" << 1 << good
                                     << "Can't open message source file." << 0;
     QTest::newRow("source empty") << "EMPTY" << "T" << 1 << good << "Can't read message source file." << 0;
+    QTest::newRow("source endless") << "/dev/zero" << "T" << 1 << good << "Can't read message source file." << 0;
     QTest::newRow("no key.sig") << "BODY" << "T" << 1 << QByteArray()
                                 << "Can't open signature file. Please reinstall application." << 0;
     QTest::newRow("key.sig short") << "BODY" << "T" << 1 << QByteArray("\x01\x00", 2)
