@@ -7,7 +7,6 @@
 #include "ResourceIds.h"
 #include "TarvoStrings.h"
 #include "skin/CSkinButton.h"
-#include "skin/SkinIds.h"
 #include "skin/SkinResources.h"
 #include "skin/WindowShape.h"
 #include "sources/CImportDlg.h"

@@ -13,6 +13,19 @@ inline constexpr int IDD_TARVO_DIALOG = 102;
 inline constexpr unsigned IDR_MAINFRAME = 128;  // program icon
 inline constexpr unsigned IDB_BACKGROUND = 129;  // skin of the main dialog
 
+// Title button faces and the masks that cut their corner pixels.
+inline constexpr unsigned IDB_CLOSE_PRESSED = 131;
+inline constexpr unsigned IDB_CLOSE_MASK = 132;
+inline constexpr unsigned IDB_CLOSE_NORMAL = 133;
+inline constexpr unsigned IDB_CLOSE_HOVER = 134;
+inline constexpr unsigned IDB_HELP_PRESSED = 135;
+inline constexpr unsigned IDB_HELP_MASK = 136;
+inline constexpr unsigned IDB_HELP_NORMAL = 137;
+inline constexpr unsigned IDB_HELP_HOVER = 138;
+
+// The hand cursor over the logo.
+inline constexpr unsigned IDC_HAND_CURSOR = 153;
+
 // Controls of the main dialog.
 inline constexpr int IDC_CLOSE = 2;  // "&Close", the cancel button
 inline constexpr int IDC_CONTACT_LIST = 1001;

@@ -3,7 +3,6 @@
 // body, the title buttons' skins, and the rendered shape.
 #include "CTarvoDlg.h"
 #include "ResourceIds.h"
-#include "SkinIds.h"
 #include "SkinResources.h"
 #include "TarvoStrings.h"
 #include "WindowOutline.h"

@@ -3,7 +3,7 @@
 // tracking, hover, and the check box and radio kinds.
 #include "CSkinButton.h"
 #include "RegionFromMask.h"
-#include "SkinIds.h"
+#include "ResourceIds.h"
 #include "SkinResources.h"
 
 #include <QApplication>
