@@ -7,6 +7,7 @@
 
 #include <zerth/CZerthUtility.h>
 #include <zerth/mapi.h>
+#include <zplatform/FdIo.h>
 #include <zplatform/Resources.h>
 #include <zplatform/UiServices.h>
 #include <zplatform/UniqueFd.h>
@@ -14,7 +15,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 
 const char* DeliveryStatusText(std::uint32_t code) {
   switch (code) {
@@ -79,16 +79,6 @@ std::string ReportHeader() {
   return header;
 }
 
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
 std::string ReportPath(const std::string& folder, int number) {
   return folder + "/SubmissionResults" + std::to_string(number) + ".html";
 }
@@ -105,7 +95,7 @@ void CTarvoDlg::WriteDeliveryReport(CResultMap& results) {
     const std::string path = ReportPath(folder, number);
     zplatform::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (!fd) continue;  // held or protected: the next number may do
-    if (!WriteAll(fd.get(), page) || fd.close() != 0) {
+    if (!zplatform::WriteFully(fd.get(), page) || fd.close() != 0) {
       // A half-written report must not pass for the whole one.
       zplatform::MessageBox("The delivery report could not be written completely to " + path + ".", caption);
       return;

@@ -1,32 +1,16 @@
 #include "SignatureFooter.h"
 
 #include <zerth/Crypt.h>
+#include <zplatform/FdIo.h>
 #include <zplatform/UniqueFd.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
 #include <cstdint>
 #include <vector>
-
-namespace {
-
-// Reads up to size bytes; fewer only at the end of the file or on an error.
-std::size_t ReadFully(int fd, unsigned char* buffer, std::size_t size) {
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::read(fd, buffer + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<std::size_t>(n);
-  }
-  return done;
-}
-
-}  // namespace
 
 FooterStatus ReadSignatureFooter(const std::string& path, const std::string& key, std::string& footer) {
   zplatform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -34,7 +18,7 @@ FooterStatus ReadSignatureFooter(const std::string& path, const std::string& key
   if (!fd || ::fstat(fd.get(), &st) != 0) return FooterStatus::CannotOpen;
 
   unsigned char head[4];
-  if (ReadFully(fd.get(), head, sizeof head) < sizeof head) return FooterStatus::CannotRead;
+  if (zplatform::ReadFully(fd.get(), head, sizeof head) != static_cast<ssize_t>(sizeof head)) return FooterStatus::CannotRead;
   const auto length = static_cast<std::int32_t>(static_cast<std::uint32_t>(head[0]) |
                                                 static_cast<std::uint32_t>(head[1]) << 8 |
                                                 static_cast<std::uint32_t>(head[2]) << 16 |
@@ -49,7 +33,7 @@ FooterStatus ReadSignatureFooter(const std::string& path, const std::string& key
   const std::uint64_t wholeBlocks = (static_cast<std::uint64_t>(length) + 7) / 8 * 8;
   const auto needed = static_cast<std::size_t>(std::min(rest, wholeBlocks));
   std::vector<unsigned char> data(needed);
-  if (ReadFully(fd.get(), data.data(), needed) < needed) return FooterStatus::CannotRead;
+  if (zplatform::ReadFully(fd.get(), data.data(), needed) != static_cast<ssize_t>(needed)) return FooterStatus::CannotRead;
   if (static_cast<std::uint64_t>(length) > rest) return FooterStatus::BadFormat;
 
   Crypt crypt(key.c_str());

@@ -3,6 +3,7 @@
 
 #include "RegistryHiveFormat.h"
 
+#include <zplatform/FdIo.h>
 #include <zplatform/UniqueFd.h>
 
 #include <cerrno>
@@ -68,14 +69,7 @@ void ReportDamage(const std::string& path, const struct stat& st, const std::str
 }
 
 LONG WriteAll(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return ErrorFromErrno(errno, ERROR_CANTWRITE);
-    done += static_cast<std::size_t>(n);
-  }
-  return ERROR_SUCCESS;
+  return WriteFully(fd, text) ? ERROR_SUCCESS : ErrorFromErrno(errno, ERROR_CANTWRITE);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "zerth/CBase64.h"
 
+#include <zplatform/FdIo.h>
 #include <zplatform/UniqueFd.h>
 
 #include <cerrno>
@@ -29,22 +30,6 @@ zplatform::UniqueFd OpenForAttaching(const char* path) {
   if (::fstat(fd.get(), &info) != 0 || S_ISDIR(info.st_mode)) return {};
   if (::flock(fd.get(), LOCK_SH | LOCK_NB) != 0) return {};
   return fd;
-}
-
-// Reads up to size bytes, across short reads, until end of file: the count,
-// or -1 on a read error.
-ssize_t ReadFully(int fd, char* buffer, std::size_t size) {
-  std::size_t got = 0;
-  while (got < size) {
-    const ssize_t n = ::read(fd, buffer + got, size - got);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    got += static_cast<std::size_t>(n);
-  }
-  return static_cast<ssize_t>(got);
 }
 
 // The name and extension of a path, without its folder.
@@ -86,7 +71,7 @@ void CAppOctetStream::attach_file(int fd, int /*nEncoding*/, std::string& sDesti
   if (!encoder) return;
   char buffer[kBytesPerLine];
   for (;;) {
-    const ssize_t count = ReadFully(fd, buffer, sizeof buffer);
+    const ssize_t count = zplatform::ReadFully(fd, buffer, sizeof buffer);
     if (count < 0) break;  // what was read so far stays; the part is closed below
     sDestination += encoder->Encode(buffer, static_cast<int>(count));
     sDestination += "\r\n";

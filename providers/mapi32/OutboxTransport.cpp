@@ -2,6 +2,7 @@
 #include "OutboxTransport.h"
 
 #include "MapiError.h"
+#include <zplatform/FdIo.h>
 #include <zplatform/UniqueFd.h>
 
 #include <cerrno>
@@ -104,12 +105,7 @@ void OutboxTransport::makeMaildir() const {
 void OutboxTransport::writeSynced(const std::string& path, std::string_view data) const {
   UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
   if (!fd.valid()) FailOnPath("write to", path, errno);
-  while (!data.empty()) {
-    ssize_t written = ::write(fd.get(), data.data(), data.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written < 0) FailOnPath("write to", path, errno);
-    data.remove_prefix(static_cast<std::size_t>(written));
-  }
+  if (!zplatform::WriteFully(fd.get(), data)) FailOnPath("write to", path, errno);
   if (::fsync(fd.get()) != 0) FailOnPath("write to", path, errno);
   if (fd.close() != 0) FailOnPath("write to", path, errno);
 }

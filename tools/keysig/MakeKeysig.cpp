@@ -5,6 +5,8 @@
 // footer key. Padding keeps every footer byte inside an enciphered block.
 #include "zerth/Crypt.h"
 
+#include <zplatform/FdIo.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -86,16 +88,7 @@ private:
 };
 
 bool WriteAll(int fd, const std::vector<unsigned char>& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
+  return zplatform::WriteFully(fd, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 // Writes beside the target and renames over it, so a reader never sees half a file.
