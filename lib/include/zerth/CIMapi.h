@@ -48,10 +48,6 @@ public:
   // The last error code, reset to 0 by the call.
   unsigned Error();
 
-  // Read access for callers that inspect the prepared message.
-  const MapiMessage& Message() const { return m_message; }
-  const std::string& NoteText() const { return m_text; }
-
   // Error codes kept in m_error.
   static constexpr unsigned kErrorTo = 1;
   static constexpr unsigned kErrorCc = 2;
