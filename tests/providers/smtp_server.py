@@ -6,9 +6,10 @@ that keeps the raw bytes of every accepted message.
 
 Listeners on free ports of 127.0.0.1: plain (no TLS, no AUTH); starttls
 (STARTTLS, then AUTH LOGIN or PLAIN, required); smtps (implicit TLS, AUTH
-required), with a self-signed certificate for 127.0.0.1 and localhost.
+required), with a self-signed certificate for 127.0.0.1 and localhost;
+plainauth (AUTH offered and required, but no TLS of any kind).
 STATE_DIR gets server.env (KEY=VALUE: SMTP_PID, SMTP_HOST, SMTP_PLAIN_PORT,
-SMTP_STARTTLS_PORT, SMTP_SMTPS_PORT, SMTP_USER, SMTP_PASSWORD, SMTP_CA_FILE,
+SMTP_STARTTLS_PORT, SMTP_SMTPS_PORT, SMTP_PLAINAUTH_PORT, SMTP_USER, SMTP_PASSWORD, SMTP_CA_FILE,
 SMTP_SPOOL, SMTP_MAX_SIZE, SMTP_REFUSE_PREFIX) and, per accepted recipient,
 spool/<recipient>/<n>.eml (as received, dots removed) and <n>.json (its
 envelope); n counts messages across all ports.
@@ -153,6 +154,8 @@ async def serve(state_dir):
         "starttls": (SMTP, dict(secure, tls_context=tls, require_starttls=True), None),
         # TLS from the first byte, which aiosmtpd does not know as TLS.
         "smtps": (SMTP, dict(secure, auth_require_tls=False), tls),
+        # Offers AUTH with no STARTTLS at all: a client must not log on here.
+        "plainauth": (SMTP, dict(secure, auth_require_tls=False), None),
     }
     listeners.update({name: (protocol, common, None) for name, protocol in quirk_protocols().items()})
     ports, servers, silent_clients = {}, [], []
@@ -169,7 +172,7 @@ async def serve(state_dir):
     values = {
         "SMTP_PID": os.getpid(), "SMTP_HOST": HOST,
         "SMTP_PLAIN_PORT": ports["plain"], "SMTP_STARTTLS_PORT": ports["starttls"],
-        "SMTP_SMTPS_PORT": ports["smtps"], "SMTP_USER": USER, "SMTP_PASSWORD": PASSWORD,
+        "SMTP_SMTPS_PORT": ports["smtps"], "SMTP_PLAINAUTH_PORT": ports["plainauth"], "SMTP_USER": USER, "SMTP_PASSWORD": PASSWORD,
         "SMTP_CA_FILE": cert, "SMTP_SPOOL": spool, "SMTP_MAX_SIZE": MAX_SIZE,
         "SMTP_REFUSE_PREFIX": REFUSE_PREFIX,
     }
