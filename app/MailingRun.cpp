@@ -12,18 +12,13 @@
 #include <zerth/CZerthUtility.h>
 #include <zplatform/Resources.h>
 #include <zplatform/UiServices.h>
-#include <zplatform/UniqueFd.h>
+#include <zplatform/WholeFile.h>
 
 #include <QAbstractItemModel>
 #include <QLineEdit>
 #include <QTreeView>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdint>
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -48,27 +43,23 @@ enum class SourceStatus { Ok, CannotOpen, CannotRead };
 // copy per recipient, instead of failing with a message.
 constexpr std::size_t kMaxSourceBytes = 64u << 20;
 
-// The body template: the file's bytes up to its first zero byte. A file that
-// yields no bytes at all (an empty file, a folder), or more than the limit,
-// cannot be read.
+// The body template: the file's bytes up to its first zero byte. Only a
+// regular file is read: a FIFO would block the window for good and a device
+// may never end. A file that yields no bytes at all, more than the limit, or
+// a read error part-way (a truncated body would go to everybody) cannot be
+// read.
 SourceStatus ReadMessageSource(const std::string& path, std::string& body) {
-  zplatform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  struct stat st {};
-  if (!fd || ::fstat(fd.get(), &st) != 0) return SourceStatus::CannotOpen;
-
   std::string data;
-  if (st.st_size > 0 && static_cast<std::uint64_t>(st.st_size) > kMaxSourceBytes) return SourceStatus::CannotRead;
-  data.reserve(st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0);
-  char chunk[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    if (data.size() + static_cast<std::size_t>(n) > kMaxSourceBytes) return SourceStatus::CannotRead;
-    data.append(chunk, static_cast<std::size_t>(n));
+  switch (zplatform::ReadWholeFile(path, kMaxSourceBytes, data)) {
+    case zplatform::WholeFileStatus::Ok: break;
+    case zplatform::WholeFileStatus::NotFound:
+    case zplatform::WholeFileStatus::CannotOpen: return SourceStatus::CannotOpen;
+    case zplatform::WholeFileStatus::NotRegularFile:
+    case zplatform::WholeFileStatus::TooLarge:
+    case zplatform::WholeFileStatus::ReadError: return SourceStatus::CannotRead;
   }
   if (data.empty()) return SourceStatus::CannotRead;
-  body.assign(data.data(), data.find('\0') == std::string::npos ? data.size() : data.find('\0'));
+  body.assign(data.data(), std::min(data.size(), data.find('\0')));
   return SourceStatus::Ok;
 }
 

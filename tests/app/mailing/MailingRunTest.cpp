@@ -17,6 +17,13 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -45,6 +52,33 @@ const zplatform::UiHooks g_hooks{
 };
 
 const std::string kFooter = "--\nSent for <NAME> by Tarvo\n";
+
+// No file system fails a read half-way on demand, so this program's own
+// read() does: for the file named here, the first read gets at most 4096
+// bytes and every read after that fails with EIO.
+std::string g_failingReadPath;
+
+bool ReadsFailingFile(int fd) {
+  char target[PATH_MAX];
+  const std::string link = "/proc/self/fd/" + std::to_string(fd);
+  const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+  return n > 0 && std::string(target, static_cast<std::size_t>(n)) == g_failingReadPath;
+}
+
+}  // namespace
+
+extern "C" ssize_t read(int fd, void* buffer, size_t size) {
+  if (!g_failingReadPath.empty() && ReadsFailingFile(fd)) {
+    if (::lseek(fd, 0, SEEK_CUR) > 0) {
+      errno = EIO;
+      return -1;
+    }
+    size = std::min<size_t>(size, 4096);
+  }
+  return ::syscall(SYS_read, fd, buffer, size);
+}
+
+namespace {
 
 fs::path ProgramDir() { return CZerthUtility::GetAppDir(); }
 
@@ -130,6 +164,9 @@ private slots:
                                     << "Can't open message source file." << 0;
     QTest::newRow("source empty") << "EMPTY" << "T" << 1 << good << "Can't read message source file." << 0;
     QTest::newRow("source endless") << "/dev/zero" << "T" << 1 << good << "Can't read message source file." << 0;
+    QTest::newRow("source FIFO") << "FIFO" << "T" << 1 << good << "Can't read message source file." << 0;
+    QTest::newRow("source read error part-way") << "FAILING" << "T" << 1 << good << "Can't read message source file."
+                                                << 0;
     QTest::newRow("no key.sig") << "BODY" << "T" << 1 << QByteArray()
                                 << "Can't open signature file. Please reinstall application." << 0;
     QTest::newRow("key.sig short") << "BODY" << "T" << 1 << QByteArray("\x01\x00", 2)
@@ -148,6 +185,11 @@ private slots:
     std::string path = source.toStdString();
     if (path == "BODY") path = writeSource("Hello <NAME>\n");
     if (path == "EMPTY") path = writeSource("");
+    if (path == "FIFO") {
+      path = (m_home->path() / "fifo").string();
+      QCOMPARE(::mkfifo(path.c_str(), 0600), 0);
+    }
+    if (path == "FAILING") g_failingReadPath = path = writeSource(std::string(10000, 'x'));
     if (keySig.isEmpty()) fs::remove(ProgramDir() / "key.sig");
     else testenv::WriteFile(ProgramDir() / "key.sig", keySig.toStdString());
     std::vector<CContact> list;
@@ -156,6 +198,7 @@ private slots:
     if (focus) edit(focus == IDC_SOURCE ? IDC_TITLE : IDC_SOURCE)->setFocus();
 
     m_dlg->OnSend();
+    g_failingReadPath.clear();
     QCOMPARE(g_ui.messages, std::vector<std::string>{"Tarvo: " + message.toStdString()});
     if (focus) QCOMPARE(QApplication::focusWidget(), m_dlg->GetDlgItem(focus));
     QVERIFY(Delivered(outbox()).empty());
