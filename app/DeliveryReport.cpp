@@ -15,6 +15,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 
 const char* DeliveryStatusText(std::uint32_t code) {
   switch (code) {
@@ -65,6 +67,12 @@ std::string BuildDeliveryReport(const CResultMap& results, const std::string& he
     page += "</font></td></tr>\n";
   });
   page += footer;
+  // The page is UTF-8 but declares no encoding, and readers that follow the
+  // HTML standard's fallback guess a legacy code page: a byte-order mark makes
+  // them read UTF-8. An all-ASCII page reads alike either way and keeps its
+  // bytes.
+  if (std::any_of(page.begin(), page.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+    page.insert(0, kUtf8ByteOrderMark);
   return page;
 }
 

@@ -14,8 +14,12 @@ const char* DeliveryStatusText(std::uint32_t code);
 // Text with &, <, > and " written as character references.
 std::string HtmlEscape(std::string_view text);
 
+// Begins the page when it holds any byte that is not ASCII.
+inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
 // The whole page: header with the product name put in, one row per entry,
-// footer. Line ends are single line feeds.
+// footer. Line ends are single line feeds. A page with bytes beyond ASCII
+// (UTF-8 addresses) begins with the UTF-8 byte-order mark.
 std::string BuildDeliveryReport(const CResultMap& results, const std::string& header, const std::string& footer);
 
 // How many numbered report files are tried before giving up.

@@ -1,8 +1,12 @@
 #include "DeliveryReport.h"
+#include "TestEnv.h"
 
 #include <zerth/mapi.h>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
 
 TEST(DeliveryReportTest, RowsFollowTheMapWithColoursAndStatusTexts) {
   CResultMap map;
@@ -44,4 +48,26 @@ TEST(DeliveryReportTest, StatusTextsByCode) {
       {4, "Unknown error"}, {61840, "Unknown error"},
   };
   for (const auto& [code, text] : cases) EXPECT_STREQ(DeliveryStatusText(code), text) << code;
+}
+
+// A reader that sniffs the encoding as browsers do (html5lib) must see the
+// UTF-8 address, not its bytes in a legacy code page.
+TEST(DeliveryReportTest, NonAsciiPagesBeginWithAByteOrderMarkThatReadersHonour) {
+  CResultMap map;
+  map.SetAt("m\xC3\xBCller@example.org", SUCCESS_SUCCESS);
+  const std::string header = "<HTML><HEAD>\n<TITLE>T</TITLE>\n</HEAD><BODY><table>\n";
+  const std::string page = BuildDeliveryReport(map, header, "</table>\n</html>");
+  ASSERT_TRUE(page.starts_with(std::string(kUtf8ByteOrderMark) + header)) << page;
+
+  testenv::TempDir dir;
+  const auto file = dir.path() / "report.html";
+  testenv::WriteFile(file, page);
+  const std::string command =
+      "/usr/bin/python3 " TARVO_SOURCE_DIR "/tests/app/mailing/report_text.py '" + file.string() + "'";
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+  ASSERT_TRUE(pipe);
+  std::string out;
+  char chunk[256];
+  while (std::fgets(chunk, sizeof chunk, pipe.get())) out += chunk;
+  EXPECT_EQ(out, "utf-8\nm\xC3\xBCller@example.org\nSUCCESS\n");
 }
