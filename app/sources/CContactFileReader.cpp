@@ -59,6 +59,9 @@ void CContactFileReader::ReadLines(int fd, Result& result) const {
       case CTextLineReader::Next::Error:
         result.status = Status::ReadError;
         return;
+      case CTextLineReader::Next::TooLong:
+        ++result.lineCount;  // no real contact is that long: an ignored entry
+        continue;
       case CTextLineReader::Next::Line:
         break;
     }

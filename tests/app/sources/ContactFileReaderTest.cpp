@@ -2,6 +2,7 @@
 // rules, trimming, the "@" test, the counts, line ends, bytes that are not
 // text, files that cannot be opened or read, and a layout index out of range.
 #include "CContactFileReader.h"
+#include "CTextLineReader.h"
 #include "TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -106,17 +107,23 @@ const ImportCase kLineCases[] = {
 INSTANTIATE_TEST_SUITE_P(Lines, ContactFileReaderTest, ::testing::ValuesIn(kLineCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(ContactFileReaderTest, LinesOfMegabytesAreReadWhole) {
-  const std::string longAddress = std::string(6 * 1024 * 1024, 'a') + "@x";
-  const std::string longName(3 * 1024 * 1024, 'n');
-  const std::string blank(2 * 1024 * 1024, ' ');
+// A line over the reader's limit is an ignored entry, whatever it holds; a
+// line at the limit is read whole, and text after a NUL does not count.
+TEST_F(ContactFileReaderTest, LinesOverTheLimitAreIgnoredEntries) {
+  const std::size_t limit = CTextLineReader::kDefaultMaxLineLength;
+  const std::string atLimit = std::string(limit - 2, 'a') + "@x";
+  const std::string overLimit = std::string(6 * 1024 * 1024, 'a') + "@x|" + std::string(1024, 'n');
   const std::string afterNul(5 * 1024 * 1024, '|');
-  const std::string content = longAddress + "|" + longName + "\n" + blank + "\n" + "b@y|" + std::string(1, '\0') +
-                              afterNul + "\r\n" + "c@z|C";
+  const std::string content = overLimit + "\n" + atLimit + "\r\n" + "b@y|" + std::string(1, '\0') + afterNul +
+                              "\r\n" + atLimit + "x\n" + "c@z|C";
   const auto result = ReadContent(content, kAddressThenName, "|");
   EXPECT_EQ(result.status, Status::Completed);
-  EXPECT_EQ(ContactsOf(result), (Contacts{{longAddress, longName}, {"b@y", ""}, {"c@z", "C"}}));
-  EXPECT_EQ(result.lineCount, 4);
+  EXPECT_EQ(ContactsOf(result), (Contacts{{"b@y", ""}, {"c@z", "C"}}));
+  EXPECT_EQ(result.lineCount, 5);
+
+  const auto alone = ReadContent(atLimit + "\r\n" + atLimit + "x", kAddressOnly, "|");
+  EXPECT_EQ(ContactsOf(alone), (Contacts{{atLimit, atLimit}}));
+  EXPECT_EQ(alone.IgnoredCount(), 1);
 }
 
 // Any non-empty line is an error with a layout the list does not have; blank

@@ -30,13 +30,16 @@ void PrintTo(const LinesCase& c, std::ostream* os) { *os << c.name; }
 
 class TextLineReaderTest : public ::testing::TestWithParam<LinesCase> {};
 
-Lines ReadAll(const std::string& path, std::size_t chunkSize, CTextLineReader::Next& last) {
+// The lines read, with "<too long>" for each line over the limit.
+Lines ReadAll(const std::string& path, std::size_t chunkSize, CTextLineReader::Next& last,
+              std::size_t limit = CTextLineReader::kDefaultMaxLineLength) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   Lines lines;
   if (fd < 0) return lines;
-  CTextLineReader reader(fd, chunkSize);
+  CTextLineReader reader(fd, chunkSize, limit);
   std::string line;
-  while ((last = reader.ReadLine(line)) == CTextLineReader::Next::Line) lines.push_back(line);
+  while ((last = reader.ReadLine(line)) == CTextLineReader::Next::Line || last == CTextLineReader::Next::TooLong)
+    lines.push_back(last == CTextLineReader::Next::Line ? line : "<too long>");
   ::close(fd);
   return lines;
 }
@@ -68,6 +71,19 @@ const LinesCase kCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Contents, TextLineReaderTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TextLineReaderLimit, LinesOverTheLimitAreSkippedToTheirEnd) {
+  testenv::TempDir dir;
+  const auto path = dir.path() / "lines.txt";
+  testenv::WriteFile(path, Bytes("abcd\nabcde\nabcd\r\nabcd\r\r\nab\0cdefgh\nabcdefgh\0\nx\nabcde"));
+  for (std::size_t chunk : {std::size_t{1}, std::size_t{3}, CTextLineReader::kDefaultChunkSize}) {
+    SCOPED_TRACE(chunk);
+    CTextLineReader::Next last = CTextLineReader::Next::Line;
+    EXPECT_EQ(ReadAll(path.string(), chunk, last, 4),
+              (Lines{"abcd", "<too long>", "abcd", "<too long>", "ab", "<too long>", "x", "<too long>"}));
+    EXPECT_EQ(last, CTextLineReader::Next::End);
+  }
+}
 
 TEST(TextLineReaderErrors, ReadErrorIsReportedAndStays) {
   const int fd = ::open("/proc/self/mem", O_RDONLY | O_CLOEXEC);
