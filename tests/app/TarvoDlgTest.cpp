@@ -118,7 +118,7 @@ std::unique_ptr<CContactPickerDlg> AutoPicker(const Contacts& contacts, bool con
 void Pick(CTarvoDlg& dlg, const Contacts& contacts, bool confirm = true) {
   dlg.SetPickerFactory([&](int) { return AutoPicker(contacts, confirm); });
   QTest::mouseClick(Button(dlg, IDC_ADD_TEXT_FILE), Qt::LeftButton);
-  if (!QTest::qWaitForWindowActive(&dlg)) qWarning("main dialog not active after the picker");
+  if (!QTest::qWaitForWindowActive(&dlg)) QTest::qFail("main dialog not active after the picker", __FILE__, __LINE__);
 }
 
 void ClickRow(CTarvoDlg& dlg, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -149,7 +149,13 @@ std::vector<ModalSeen> ModalsOpenedBy(const std::function<void()>& action) {
   });
   poll.start();
   action();
-  QTest::qWait(30);
+  // A dialog the action queued (a posted event, a zero timer) opens while
+  // the queue drains; then the poll has seen everything there is.
+  for (int round = 0; round < 3; ++round) {
+    bool drained = false;
+    QTimer::singleShot(0, [&drained] { drained = true; });
+    while (!drained) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
   poll.stop();
   return seen;
 }
@@ -163,7 +169,7 @@ class TarvoDlgTest : public QObject {
     auto dlg = std::make_unique<CTarvoDlg>();
     dlg->show();
     QApplication::setActiveWindow(dlg.get());
-    if (!QTest::qWaitForWindowActive(dlg.get())) qWarning("main dialog did not become active");
+    if (!QTest::qWaitForWindowActive(dlg.get())) QTest::qFail("main dialog did not become active", __FILE__, __LINE__);
     return dlg;
   }
   static Drawn Colour(const CTarvoDlg& dlg, int id) { return DrawnTextColour(dlg.GetDlgItem(id)); }

@@ -57,7 +57,7 @@ private:
     dlg->move(100, 80);
     dlg->show();
     QApplication::setActiveWindow(dlg.get());
-    if (!QTest::qWaitForWindowActive(dlg.get())) qWarning("main dialog did not become active");
+    if (!QTest::qWaitForWindowActive(dlg.get())) QTest::qFail("main dialog did not become active", __FILE__, __LINE__);
     return dlg;
   }
 

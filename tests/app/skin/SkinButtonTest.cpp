@@ -46,7 +46,7 @@ struct Stage {
   }
   void Show() {
     window.show();
-    if (!QTest::qWaitForWindowExposed(&window)) qWarning("stage not exposed");
+    if (!QTest::qWaitForWindowExposed(&window)) QTest::qFail("stage not exposed", __FILE__, __LINE__);
   }
   QImage Picture() {
     QImage picture(window.size(), QImage::Format_ARGB32_Premultiplied);
