@@ -37,6 +37,19 @@ constexpr std::array kStrings{
     zplatform::StringResource{IDS_REPORT_HEADER, kReportHeader},
     zplatform::StringResource{IDS_REPORT_FOOTER, kReportFooter},
     zplatform::StringResource{IDS_WEB_HOST, "www.tarvo.example"},
+    zplatform::StringResource{IDS_NO_SOURCE, "You have not selected a source file for your message(s)."},
+    zplatform::StringResource{IDS_NO_TITLE, "Message title is empty. Please enter the title for your message(s)."},
+    zplatform::StringResource{IDS_NO_RECIPIENTS, "Selected Contacts list is empty. Please select one or more "
+                                                 "contacts from the Available Contacts list."},
+    zplatform::StringResource{IDS_CANNOT_OPEN_SOURCE, "Can't open message source file."},
+    zplatform::StringResource{IDS_CANNOT_READ_SOURCE, "Can't read message source file."},
+    zplatform::StringResource{IDS_CANNOT_OPEN_FOOTER, "Can't open signature file. Please reinstall application."},
+    zplatform::StringResource{IDS_CANNOT_READ_FOOTER, "Can't read signature file. Please reinstall application."},
+    zplatform::StringResource{IDS_BAD_FOOTER,
+                              "Incorrect format of the signature file. Please reinstall application."},
+    zplatform::StringResource{IDS_CONFIRM_SEND, "You are about to send %d e-mail messages. Press OK to continue."},
+    zplatform::StringResource{IDS_REPORT_INCOMPLETE, "The delivery report could not be written completely to %1."},
+    zplatform::StringResource{IDS_REPORT_NOT_WRITTEN, "The delivery report could not be written. Tried %1 to %2."},
 };
 
 }  // namespace

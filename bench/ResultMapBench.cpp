@@ -1,8 +1,8 @@
 // The result map of a mailing run of 100,000 recipients, and the report page
 // built from it, against a plain std::unordered_map filled with the same
 // addresses in the same run.
-#include "CResultMap.h"
-#include "DeliveryReport.h"
+#include "mailing/CResultMap.h"
+#include "mailing/DeliveryReport.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,4 +1,4 @@
-#include "CResultMap.h"
+#include "mailing/CResultMap.h"
 
 #include <gtest/gtest.h>
 

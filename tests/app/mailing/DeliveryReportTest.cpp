@@ -1,4 +1,4 @@
-#include "DeliveryReport.h"
+#include "mailing/DeliveryReport.h"
 #include "TestEnv.h"
 
 #include <zerth/mapi.h>

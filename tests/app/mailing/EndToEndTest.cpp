@@ -2,9 +2,9 @@
 // checked at the real SMTP server of the smtp_server fixture and in the
 // report: through SMTP, SMTP with STARTTLS and AUTH against the server's
 // self-signed certificate, and msmtp as the sendmail program.
-#include "CResultMap.h"
+#include "mailing/CResultMap.h"
 #include "CTarvoDlg.h"
-#include "DeliveryReport.h"
+#include "mailing/DeliveryReport.h"
 #include "MailDump.h"
 #include "ResourceIds.h"
 #include "SmtpTestServer.h"

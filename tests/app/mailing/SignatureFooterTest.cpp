@@ -1,5 +1,5 @@
 #include "KeySigFile.h"
-#include "SignatureFooter.h"
+#include "mailing/SignatureFooter.h"
 #include "TestEnv.h"
 
 #include <gtest/gtest.h>

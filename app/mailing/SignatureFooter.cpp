@@ -1,4 +1,4 @@
-#include "SignatureFooter.h"
+#include "mailing/SignatureFooter.h"
 
 #include <zerth/Crypt.h>
 #include <zplatform/FdIo.h>

@@ -1,4 +1,4 @@
-#include "CResultMap.h"
+#include "mailing/CResultMap.h"
 
 std::uint32_t CResultMap::HashKey(std::string_view key) {
   std::uint32_t hash = 0;

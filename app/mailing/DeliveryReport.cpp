@@ -1,21 +1,14 @@
-// The report page, and CTarvoDlg::WriteDeliveryReport, which saves it beside
-// the program under the first number that can be written and opens it.
-#include "DeliveryReport.h"
+#include "mailing/DeliveryReport.h"
 
-#include "CTarvoDlg.h"
-#include "TarvoStrings.h"
-
-#include <zerth/CZerthUtility.h>
 #include <zerth/mapi.h>
 #include <zplatform/FdIo.h>
-#include <zplatform/Resources.h>
-#include <zplatform/UiServices.h>
 #include <zplatform/UniqueFd.h>
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <utility>
 
 
 const char* DeliveryStatusText(std::uint32_t code) {
@@ -76,42 +69,26 @@ std::string BuildDeliveryReport(const CResultMap& results, const std::string& he
   return page;
 }
 
-namespace {
-
-std::string ReportHeader() {
-  std::string header = zplatform::LoadStringResource(tarvo::IDS_REPORT_HEADER);
-  const std::string name = zplatform::LoadStringResource(tarvo::IDS_APP_TITLE);
-  const std::string placeholder = "<%NAME%>";
-  for (auto at = header.find(placeholder); at != std::string::npos; at = header.find(placeholder, at + name.size()))
-    header.replace(at, placeholder.size(), name);
-  return header;
+std::string DeliveryReportHeader(std::string headerTemplate, const std::string& productName) {
+  const std::string_view placeholder = "<%NAME%>";
+  for (auto at = headerTemplate.find(placeholder); at != std::string::npos;
+       at = headerTemplate.find(placeholder, at + productName.size()))
+    headerTemplate.replace(at, placeholder.size(), productName);
+  return headerTemplate;
 }
 
-std::string ReportPath(const std::string& folder, int number) {
+std::string DeliveryReportPath(const std::string& folder, int number) {
   return folder + "/SubmissionResults" + std::to_string(number) + ".html";
 }
 
-}  // namespace
-
-void CTarvoDlg::WriteDeliveryReport(CResultMap& results) {
-  const std::string page =
-      BuildDeliveryReport(results, ReportHeader(), zplatform::LoadStringResource(tarvo::IDS_REPORT_FOOTER));
-  const std::string folder = CZerthUtility::GetAppDir();
-  const std::string caption = zplatform::LoadStringResource(tarvo::IDS_APP_TITLE);
-
+SavedReport SaveDeliveryReport(const std::string& page, const std::string& folder) {
   for (int number = 0; number < kMaxReportNumbers; ++number) {
-    const std::string path = ReportPath(folder, number);
+    std::string path = DeliveryReportPath(folder, number);
     zplatform::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (!fd) continue;  // held or protected: the next number may do
-    if (!zplatform::WriteFully(fd.get(), page) || fd.close() != 0) {
-      // A half-written report must not pass for the whole one.
-      zplatform::MessageBox("The delivery report could not be written completely to " + path + ".", caption);
-      return;
-    }
-    zplatform::ShellOpen(path);
-    return;
+    // A half-written report must not pass for the whole one.
+    const bool whole = zplatform::WriteFully(fd.get(), page) && fd.close() == 0;
+    return {whole ? SavedReport::Saved : SavedReport::Incomplete, std::move(path)};
   }
-  zplatform::MessageBox("The delivery report could not be written. Tried " + ReportPath(folder, 0) + " to " +
-                            ReportPath(folder, kMaxReportNumbers - 1) + ".",
-                        caption);
+  return {SavedReport::NoFile, {}};
 }
