@@ -10,4 +10,6 @@
 #include <zerth/CMailMessage.h>
 #include <zerth/CSMTP.h>
 #include <zerth/CTextPlain.h>
+#include <zerth/CZerthUtility.h>
+#include <zerth/Crypt.h>
 #include <zerth/mapi.h>
