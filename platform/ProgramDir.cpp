@@ -47,13 +47,12 @@ std::string ProgramPath() {
   return ProgramPathFromMaps();
 }
 
-std::string ProgramDir() {
-  std::string path = ProgramPath();
-  auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
+std::string ProgramDirOf(const std::string& executablePath) {
+  const auto slash = executablePath.rfind('/');
+  return slash == std::string::npos ? "." : executablePath.substr(0, slash);
 }
+
+std::string ProgramDir() { return ProgramDirOf(ProgramPath()); }
 
 namespace {
 

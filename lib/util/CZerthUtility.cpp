@@ -17,18 +17,10 @@ constexpr const char* kVerboseValue = "VerboseMode";
 // Guards the rewrite of the shared path text (see GetAppDir).
 std::mutex g_pathMutex;
 
-// The part of the executable's path before its last slash: empty when the
-// system cannot tell the path, and empty for a program in the root folder, so
-// that dir + "/name" still names the right file.
-std::string FolderOf(const std::string& executable) {
-  const auto slash = executable.rfind('/');
-  return slash == std::string::npos ? std::string{} : executable.substr(0, slash);
-}
-
 }  // namespace
 
 const char* CZerthUtility::GetAppDir() {
-  std::string folder = FolderOf(zplatform::ProgramPath());
+  std::string folder = zplatform::ProgramDir();
   // Every call asks again, but the text is only replaced when it changed (the
   // executable was moved): a pointer handed to another thread stays valid.
   std::lock_guard lock(g_pathMutex);

@@ -8,8 +8,10 @@
 class CZerthUtility {
 public:
   // The directory of the running program's executable (not of this library),
-  // without a trailing slash, whatever its length; empty when the system
-  // cannot tell the executable's path. The text lives in a class-wide buffer
+  // without a trailing slash, whatever its length: empty for a program in the
+  // root folder, "." when the system cannot tell the executable's path, so
+  // that GetAppDir() + "/name" always names a file beside the program (or in
+  // the current folder). The text lives in a class-wide buffer
   // that the next call rewrites; callers that keep it copy it.
   static const char* GetAppDir();
 

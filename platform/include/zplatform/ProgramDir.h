@@ -10,8 +10,13 @@ namespace zplatform {
 std::string ProgramPath();
 
 // Directory of the running executable without a trailing slash, however long
-// the path is; "." when the executable path is unknown.
+// the path is: ProgramDirOf(ProgramPath()).
 std::string ProgramDir();
+
+// The folder of an executable's path, for ProgramDir() + "/" + name to name a
+// file beside it: the part before the last slash (empty for a program in the
+// root folder), or "." when the path is unknown (empty) or has no slash.
+std::string ProgramDirOf(const std::string& executablePath);
 
 // Per-user folders of the Zerth family, following the XDG base directories:
 // $XDG_CONFIG_HOME/zerth (default ~/.config/zerth) and $XDG_DATA_HOME/zerth

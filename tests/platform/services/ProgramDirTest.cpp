@@ -11,6 +11,15 @@ TEST(ProgramDirTest, IsTheFolderOfTheRunningExecutable) {
   EXPECT_EQ(zplatform::ProgramPath(), zplatform::ProgramDir() + "/zplatform_services_tests");
 }
 
+// One rule for every caller that puts "/" and a file name after the folder
+// (GetAppDir included): a program in the root folder gives "", and an
+// unknown path "." rather than "", which would name a file in the root.
+TEST(ProgramDirTest, FolderOfAPathKeepsNameAfterSlashRight) {
+  EXPECT_EQ(zplatform::ProgramDirOf("/opt/tarvo/bin/tarvo"), "/opt/tarvo/bin");
+  EXPECT_EQ(zplatform::ProgramDirOf("/tarvo"), "");
+  EXPECT_EQ(zplatform::ProgramDirOf(""), ".");
+}
+
 TEST(ProgramDirTest, UserFoldersFollowXdgAndIgnoreRelativeValues) {
   ScopedEnv home("HOME", "/home/ann");
   {
