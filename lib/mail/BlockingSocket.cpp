@@ -77,6 +77,7 @@ bool BlockingSocket::Connect(const std::string& host, unsigned port, unsigned ti
 }
 
 bool BlockingSocket::SetTimeouts(unsigned seconds) {
+  m_timeoutSeconds = seconds;
   timeval limit{};
   limit.tv_sec = static_cast<time_t>(seconds);  // 0 means no limit
   int fd = m_fd.get();
@@ -94,7 +95,20 @@ bool BlockingSocket::SendAll(std::string_view data) {
   return true;
 }
 
-long BlockingSocket::Receive(std::span<char> buffer) {
+bool BlockingSocket::WaitReadable(Clock::time_point deadline) const {
+  if (deadline == kNoDeadline) return true;  // the receive time-out alone applies
+  for (;;) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) return false;
+    pollfd waiting{m_fd.get(), POLLIN, 0};
+    const int ready = poll(&waiting, 1, static_cast<int>(std::min<long long>(left, INT_MAX)));
+    if (ready < 0 && errno == EINTR) continue;
+    return ready > 0;  // readable, or an error or hang-up the receive reports
+  }
+}
+
+long BlockingSocket::Receive(std::span<char> buffer, Clock::time_point deadline) {
+  if (!WaitReadable(deadline)) return -1;
   for (;;) {
     ssize_t received = ::recv(m_fd.get(), buffer.data(), buffer.size(), 0);
     if (received < 0 && errno == EINTR) continue;

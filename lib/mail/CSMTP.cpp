@@ -68,9 +68,13 @@ void CSMTP::close_session() {
   m_bConnected = 0;
 }
 
-void CSMTP::send_text(const std::string& text) {
-  // A failed send shows up as a failed read of the next reply.
-  m_Socket->SendAll(text);
+bool CSMTP::send_text(std::string_view text) {
+  // A reply already waiting in the buffer must not make a message that never
+  // went out look sent.
+  if (m_Socket && m_Socket->SendAll(text)) return true;
+  m_sError = "Socket Error";
+  close_session();
+  return false;
 }
 
 int CSMTP::Connect() {
@@ -97,8 +101,7 @@ int CSMTP::Connect() {
     close_session();
     return 0;
   }
-  send_text("HELO " + zerth::detail::LocalHostName(kHostNameMax) + "\r\n");
-  if (!get_response(REPLY_GENERIC)) {
+  if (!send_text("HELO " + zerth::detail::LocalHostName(kHostNameMax) + "\r\n") || !get_response(REPLY_GENERIC)) {
     close_session();
     return 0;
   }
@@ -108,8 +111,7 @@ int CSMTP::Connect() {
 
 int CSMTP::Disconnect() {
   if (!m_bConnected) return 1;
-  send_text("QUIT\r\n");
-  int result = get_response(REPLY_QUIT);
+  int result = send_text("QUIT\r\n") && get_response(REPLY_QUIT);
   close_session();
   return result;
 }
@@ -152,21 +154,22 @@ int CSMTP::transmit_message(CMailMessage* message) {
     }
   }
 
-  send_text("MAIL From: <" + message->m_sFrom + ">\r\n");
-  if (!get_response(REPLY_GENERIC)) return 0;
+  // Every failed send, and every reply not read, ends the session (see
+  // get_response), so each step stops as soon as it is gone.
+  if (!send_text("MAIL From: <" + message->m_sFrom + ">\r\n") || !get_response(REPLY_GENERIC)) return 0;
   for (int i = 0; i < count; ++i) {
     std::string address, name;
     message->GetRecipient(address, name, i);
-    send_text("RCPT TO: <" + address + ">\r\n");
+    if (!send_text("RCPT TO: <" + address + ">\r\n")) return 0;
     get_response(REPLY_GENERIC);  // a refused recipient does not stop the others
+    if (!m_bConnected) return 0;
   }
-  send_text("DATA\r\n");
-  if (!get_response(REPLY_DATA)) return 0;
+  if (!send_text("DATA\r\n") || !get_response(REPLY_DATA)) return 0;
   // The header goes through the same transparency rule as the body, so no
   // header text can end the data early either.
-  send_text(zerth::detail::DotStuff(message->m_sHeader));
-  send_text(cook_body(message));
-  send_text("\r\n.\r\n");
+  if (!send_text(zerth::detail::DotStuff(message->m_sHeader)) || !send_text(cook_body(message)) ||
+      !send_text("\r\n.\r\n"))
+    return 0;
   return get_response(REPLY_GENERIC);
 }
 
@@ -175,8 +178,11 @@ std::string CSMTP::cook_body(CMailMessage* message) {
 }
 
 int CSMTP::get_response(unsigned index) {
-  if (!m_pReplyBuffer->Read(*m_Socket)) {
+  // A reply that did not come whole within the time-out may still come, and
+  // would then answer the next command: the session cannot go on.
+  if (!m_Socket || !m_pReplyBuffer->Read(*m_Socket)) {
     m_sError = "Socket Error";
+    close_session();
     return 0;
   }
   const response_code& expected = response_table[index];

@@ -1,6 +1,7 @@
 // SmtpReplyBuffer: whole replies from the byte stream, within the buffer.
 #include "SmtpReplyBuffer.h"
 
+#include <chrono>
 #include <cstring>
 #include <span>
 
@@ -30,6 +31,9 @@ void SmtpReplyBuffer::Drop(std::size_t count) {
 }
 
 bool SmtpReplyBuffer::Read(BlockingSocket& socket) {
+  const unsigned timeout = socket.TimeoutSeconds();
+  const auto deadline =
+      timeout == 0 ? BlockingSocket::kNoDeadline : BlockingSocket::Clock::now() + std::chrono::seconds(timeout);
   bool firstLine = true;
   bool inLongLine = false;   // dropping the rest of a line that did not fit
   bool longLineIsFinal = false;
@@ -56,7 +60,7 @@ bool SmtpReplyBuffer::Read(BlockingSocket& socket) {
       }
       m_used = 0;
     }
-    long received = socket.Receive(std::span<char>(m_data + m_used, kSize - m_used));
+    long received = socket.Receive(std::span<char>(m_data + m_used, kSize - m_used), deadline);
     if (received <= 0) return false;
     m_used += static_cast<std::size_t>(received);
   }

@@ -3,7 +3,9 @@
 // final one ("ddd text"), however the server splits it into segments, with
 // continuation lines ("ddd-text") read and dropped. Bytes after the final
 // line stay for the next reply. A line longer than the buffer keeps its
-// code and its continuation mark; the rest of it is dropped.
+// code and its continuation mark; the rest of it is dropped. The socket's
+// time-out bounds the whole reply, not each receive, so a server that
+// trickles bytes or never ends a line or a reply cannot hold the client.
 #pragma once
 
 #include "BlockingSocket.h"
@@ -17,8 +19,9 @@ class SmtpReplyBuffer {
 public:
   static constexpr std::size_t kSize = 1024;
 
-  // Reads one whole reply; false when a receive failed, timed out or the
-  // server closed the connection before the reply's final line.
+  // Reads one whole reply; false when a receive failed, the server closed
+  // the connection before the reply's final line, or that line had not come
+  // within the socket's time-out (counted from this call).
   [[nodiscard]] bool Read(BlockingSocket& socket);
   // The number formed by the leading digits (at most three) of the reply's
   // first line; 0 when it starts with none.

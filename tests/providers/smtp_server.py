@@ -20,14 +20,22 @@ SMTP_MAX_SIZE bytes get 552 (at MAIL FROM when SIZE= is given).
 Listeners that misbehave on purpose, for the SMTP client: QUIRKS_GREET554_PORT
 greets with 554; QUIRKS_QUIT500_PORT answers QUIT with 500; QUIRKS_CHATTY_PORT
 sends every reply in several lines, one over 1500 bytes, in small pieces with
-pauses; QUIRKS_SILENT_PORT never says anything.
+pauses; QUIRKS_SILENT_PORT never says anything. QUIRKS_DATARESET_PORT answers
+DATA with 354 and 250 in one write and then resets the connection. The reply
+to MAIL comes one byte every half second on QUIRKS_SLOWREPLY_PORT, as one
+endless line on QUIRKS_ENDLESSLINE_PORT and as "250-" lines without end on
+QUIRKS_ENDLESSCONT_PORT; each of these ends its reply after QUIRK_SECONDS at
+the latest (a client that waits that long sees a 250), or as soon as the
+client has closed the connection.
 """
 import asyncio
 import json
 import os
 import shlex
 import signal
+import socket
 import ssl
+import struct
 import subprocess
 import sys
 import warnings
@@ -43,6 +51,8 @@ USER = "tarvo"
 PASSWORD = "s3cret pass"
 REFUSE_PREFIX = "refuse"
 MAX_SIZE = 1024 * 1024
+# The longest a misbehaving reply lasts, in seconds.
+QUIRK_SECONDS = 8
 
 
 def folder_name(address):
@@ -115,7 +125,72 @@ def quirk_protocols():
                 await self._writer.drain()
                 await asyncio.sleep(0.02)
 
-    return {"GREET554": Greet554, "QUIT500": Quit500, "CHATTY": Chatty}
+    class DataReset(SMTP):
+        async def smtp_DATA(self, arg):
+            self._writer.write(b"354 End data with <CR><LF>.<CR><LF>\r\n250 2.0.0 OK: queued\r\n")
+            await self._writer.drain()
+            # Linger 0: close() sends RST, and the client's data meets a closed door.
+            self.transport.get_extra_info("socket").setsockopt(
+                socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            self.transport.abort()
+
+    class MisbehavingMailReply(SMTP):
+        """Sends the reply to MAIL through misbehave(wire), whose loops stop
+        once the client has gone and after QUIRK_SECONDS at the latest; the
+        rest of the reply goes out only to a client that is still there. (It
+        uses the writer's transport: aiosmtpd forgets its own once the client
+        has gone.)"""
+
+        async def smtp_MAIL(self, arg):
+            self.mail_reply_pending = True
+            await super().smtp_MAIL(arg)
+
+        async def push(self, status):
+            if not getattr(self, "mail_reply_pending", False):
+                return await super().push(status)
+            self.mail_reply_pending = False
+            text = status.decode() if isinstance(status, bytes) else status
+            self.deadline = asyncio.get_running_loop().time() + QUIRK_SECONDS
+            try:
+                rest = await self.misbehave(text.encode() + b"\r\n")
+                if not self._writer.transport.is_closing():
+                    await self.send(rest)
+            except (ConnectionError, asyncio.TimeoutError):
+                self._writer.transport.abort()  # gone, or not reading at all
+
+        def going_on(self):
+            return not self._writer.transport.is_closing() and asyncio.get_running_loop().time() < self.deadline
+
+        async def send(self, data):
+            self._writer.write(data)
+            # A client that neither reads nor closes cannot hold the listener.
+            await asyncio.wait_for(self._writer.drain(), timeout=QUIRK_SECONDS)
+            await asyncio.sleep(0)  # drain need not yield: let the other listeners on
+
+    class SlowReply(MisbehavingMailReply):
+        async def misbehave(self, wire):
+            sent = 0
+            while sent < len(wire) - 1 and self.going_on():
+                await self.send(wire[sent:sent + 1])
+                sent += 1
+                await asyncio.sleep(0.5)
+            return wire[sent:]
+
+    class EndlessLine(MisbehavingMailReply):
+        async def misbehave(self, wire):
+            await self.send(wire[:4])  # "250 "
+            while self.going_on():
+                await self.send(b"x" * 65536)
+            return wire[4:]
+
+    class EndlessContinuation(MisbehavingMailReply):
+        async def misbehave(self, wire):
+            while self.going_on():
+                await self.send(b"250-and more\r\n" * 1000)
+            return wire
+
+    return {"GREET554": Greet554, "QUIT500": Quit500, "CHATTY": Chatty, "DATARESET": DataReset,
+            "SLOWREPLY": SlowReply, "ENDLESSLINE": EndlessLine, "ENDLESSCONT": EndlessContinuation}
 
 
 def authenticator(server, session, envelope, mechanism, auth_data):
@@ -176,7 +251,7 @@ async def serve(state_dir):
         "SMTP_CA_FILE": cert, "SMTP_SPOOL": spool, "SMTP_MAX_SIZE": MAX_SIZE,
         "SMTP_REFUSE_PREFIX": REFUSE_PREFIX,
     }
-    values.update({f"QUIRKS_{name}_PORT": ports[name] for name in ("GREET554", "QUIT500", "CHATTY", "SILENT")})
+    values.update({f"QUIRKS_{name}_PORT": ports[name] for name in ports if name.isupper()})
     text = "".join(f"{k}={shlex.quote(str(v))}\n" for k, v in values.items())
     write_atomically(state_file(state_dir), text.encode())
 

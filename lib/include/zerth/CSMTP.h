@@ -2,13 +2,17 @@
 // messages derived from it) to one server over a blocking TCP connection:
 // greeting and HELO, then MAIL, RCPT and DATA per message, QUIT at the end.
 // Owns the connection and its 1024-byte reply buffer while connected. Every
-// failure gives a zero result and a text in GetLastError().
+// failure gives a zero result and a text in GetLastError(). A failed send, or
+// a reply that could not be read whole ("Socket Error"), also ends the
+// session: a reply still on its way would otherwise answer the next command.
+// The caller connects again for the next message.
 #pragma once
 
 #include <zerth/CMailMessage.h>
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace zerth::detail {
 class BlockingSocket;
@@ -45,10 +49,12 @@ public:
   // not reset it.
   std::string GetLastError() const;
 
-  // The limit, in seconds, for connecting and for each reply (and send); a
-  // server that does not answer within it fails the step with "Socket Error"
-  // (or, while connecting, "Unable to connect to server" / "Server didn't
-  // respond."). 0 waits without limit. Takes effect at the next Connect.
+  // The limit, in seconds, for connecting, for each whole reply (however the
+  // server spreads it over lines and segments) and for each send to make
+  // progress; a server that does not complete a reply within it fails the
+  // step with "Socket Error" (or, while connecting, "Unable to connect to
+  // server" / "Server didn't respond.") and ends the session. 0 waits without
+  // limit. Takes effect at the next Connect.
   void SetTimeout(unsigned seconds);
   unsigned GetTimeout() const;
 
@@ -61,7 +67,8 @@ public:
   int Disconnect();
 
   // Formats and transmits one message on the open session; non-zero when the
-  // server accepted it. "Must be connected" without a session.
+  // server accepted it. "Must be connected" without a session (also after a
+  // failure that ended the session).
   int SendMessageA(CMailMessage* message);
   // Formats the message for sending; zero with "No Recipients" when it has none.
   virtual int FormatMailMessage(CMailMessage* message);
@@ -69,18 +76,21 @@ public:
 protected:
   // MAIL, one RCPT per recipient (a refused recipient does not stop the
   // transaction), DATA, header and escaped body, end of data. Returns the
-  // result of the end-of-data reply. A sender or recipient address holding
-  // CR or LF is refused before anything is sent.
+  // result of the end-of-data reply; zero as soon as a send fails. A sender
+  // or recipient address holding CR or LF is refused before anything is sent.
   virtual int transmit_message(CMailMessage* message);
 
 private:
-  // Reads one whole reply and compares its code with response_table[index].
+  // Reads one whole reply and compares its code with response_table[index];
+  // ends the session when the reply could not be read.
   int get_response(unsigned index);
   // The body as sent inside DATA: lines beginning with "." get a second one.
   std::string cook_body(CMailMessage* message);
   // Closes the socket and releases the reply buffer.
   void close_session();
-  void send_text(const std::string& text);
+  // Sends all of text; on failure sets "Socket Error", ends the session and
+  // returns false.
+  bool send_text(std::string_view text);
 
   std::string m_sError = "OK";
   int m_bConnected = 0;

@@ -11,6 +11,7 @@
 
 #include <unistd.h>
 
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
@@ -215,6 +216,32 @@ TEST_F(CSMTPTest, QuitNotAnsweredWith221FailsButDisconnects) {
   EXPECT_EQ(smtp.GetLastError(), "Must be connected");
   ASSERT_TRUE(smtp.Connect()) << "connects again: " << smtp.GetLastError();
   EXPECT_FALSE(smtp.Disconnect());
+}
+
+// A reply not whole within the time-out (one byte every half second, a line
+// or a reply without end, each of which the listener would finish after
+// some seconds with a 250), and a message that could not be sent because the
+// server reset the connection after answering DATA with 354 and 250 at once:
+// the message fails, and the session is over, since whatever the server still
+// sends would answer the next command.
+TEST_F(CSMTPTest, MisbehavingServerFailsTheMessageAndEndsTheSession) {
+  const std::pair<const char*, std::size_t> cases[] = {
+      {"QUIRKS_SLOWREPLY_PORT", 4}, {"QUIRKS_ENDLESSLINE_PORT", 4}, {"QUIRKS_ENDLESSCONT_PORT", 4},
+      {"QUIRKS_DATARESET_PORT", std::size_t{8} << 20},  // more than the connection holds unread
+  };
+  for (const auto& [quirk, bodySize] : cases) {
+    SCOPED_TRACE(quirk);
+    CSMTP smtp("127.0.0.1", Port(quirk));
+    smtp.SetTimeout(1);
+    ASSERT_TRUE(smtp.Connect()) << smtp.GetLastError();
+    CMailMessage message = MessageTo(UniqueAddress("quirk"), std::string(bodySize, 'x'));
+    EXPECT_FALSE(smtp.SendMessageA(&message));
+    EXPECT_EQ(smtp.GetLastError(), "Socket Error");
+    EXPECT_FALSE(smtp.SendMessageA(&message));
+    EXPECT_EQ(smtp.GetLastError(), "Must be connected");
+    ASSERT_TRUE(smtp.Connect()) << "a new session: " << smtp.GetLastError();
+    EXPECT_TRUE(smtp.Disconnect()) << smtp.GetLastError();
+  }
 }
 
 // Every reply has continuation lines, one longer than the reply buffer, and
