@@ -2,6 +2,7 @@
 // and body.
 #include <zerth/CMailMessage.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <string_view>
 
@@ -90,7 +91,12 @@ void CMailMessage::start_header() {
 }
 
 void CMailMessage::add_header_line(const char* line) {
+  // A line break inside a value (subject, display name, ...) would add header
+  // lines of the caller's choosing or end the header early: one call, one line.
+  const std::size_t start = m_sHeader.size();
   m_sHeader += OrEmpty(line);
+  std::replace_if(m_sHeader.begin() + static_cast<std::ptrdiff_t>(start), m_sHeader.end(),
+                  [](char c) { return c == '\r' || c == '\n'; }, ' ');
   m_sHeader += kCrLf;
 }
 

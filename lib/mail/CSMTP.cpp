@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <new>
 #include <string_view>
+#include <utility>
 
 using zerth::detail::BlockingSocket;
 using zerth::detail::SmtpReplyBuffer;
@@ -26,6 +27,24 @@ constexpr std::size_t kHostNameMax = 80;
 
 bool HasLineBreak(std::string_view text) {
   return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// Characters that would end the address's angle brackets, start an ESMTP
+// parameter or a command of their own: '<', '>', a blank, a control character.
+bool HasForbiddenCharacter(std::string_view text) {
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == '<' || byte == '>' || byte == ' ' || byte < 0x20 || byte == 0x7F) return true;
+  }
+  return false;
+}
+
+// The error text for an envelope address that cannot be sent; empty when it can.
+std::string AddressError(std::string_view address, const char* which) {
+  if (HasLineBreak(address)) return std::string(which) + " address contains a line break";
+  if (HasForbiddenCharacter(address))
+    return std::string(which) + " address contains '<', '>', a blank or a control character";
+  return {};
 }
 
 }  // namespace
@@ -139,17 +158,18 @@ int CSMTP::transmit_message(CMailMessage* message) {
     return 0;
   }
   // A line break in an envelope address would end the command and start
-  // another one of the caller's choosing.
-  if (HasLineBreak(message->m_sFrom)) {
-    m_sError = "Sender address contains a line break";
+  // another one of the caller's choosing; a '>' or a blank would add ESMTP
+  // parameters to it.
+  if (std::string error = AddressError(message->m_sFrom, "Sender"); !error.empty()) {
+    m_sError = std::move(error);
     return 0;
   }
   int count = message->GetNumRecipients();
   for (int i = 0; i < count; ++i) {
     std::string address, name;
     message->GetRecipient(address, name, i);
-    if (HasLineBreak(address)) {
-      m_sError = "Recipient address contains a line break";
+    if (std::string error = AddressError(address, "Recipient"); !error.empty()) {
+      m_sError = std::move(error);
       return 0;
     }
   }

@@ -45,7 +45,8 @@ public:
 
   // Builds m_sHeader from scratch (From, To, Date, Subject, X-Mailer, empty
   // line) and makes m_sBody end with CR LF, through the virtual steps below.
-  // Takes m_tDate from the clock.
+  // Line breaks in the texts written there become blanks. Takes m_tDate from
+  // the clock.
   void FormatMessageA();
 
   std::string m_sFrom;     // sender, written after "From: " and used as the envelope sender
@@ -64,7 +65,8 @@ protected:
   virtual void end_header();
   // Empties m_sHeader.
   virtual void start_header();
-  // Appends line and CR LF to m_sHeader (null counts as empty).
+  // Appends line and CR LF to m_sHeader (null counts as empty); a CR or LF
+  // inside line is written as a blank, so it stays one header line.
   virtual void add_header_line(const char* line);
 
   unsigned m_nCharsPerLine = 76;

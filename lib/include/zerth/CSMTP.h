@@ -77,7 +77,10 @@ protected:
   // MAIL, one RCPT per recipient (a refused recipient does not stop the
   // transaction), DATA, header and escaped body, end of data. Returns the
   // result of the end-of-data reply; zero as soon as a send fails. A sender
-  // or recipient address holding CR or LF is refused before anything is sent.
+  // or recipient address holding CR or LF ("... address contains a line
+  // break") or '<', '>', a blank or another control character ("... address
+  // contains '<', '>', a blank or a control character") is refused before
+  // anything is sent.
   virtual int transmit_message(CMailMessage* message);
 
 private:

@@ -1,7 +1,8 @@
 // CSMTP against the SMTP server of the "smtp_server" fixture (aiosmtpd on
 // loopback): sessions, messages as stored byte for byte, refused recipients,
-// transparency dots, refused line breaks, the failures before anything is
-// sent, and the listeners that misbehave on purpose.
+// transparency dots, header texts kept to their lines, refused envelope
+// addresses, the failures before anything is sent, and the listeners that
+// misbehave on purpose.
 #include <zerth/CSMTP.h>
 
 #include "SmtpTestServer.h"
@@ -78,20 +79,6 @@ TEST_F(CSMTPTest, FullSessionWithTwoMessagesDeliversThemAsFormatted) {
   EXPECT_TRUE(smtp.Disconnect());  // no session: nothing to do
 }
 
-// The sender goes inside angle brackets of its own: "<Me <me@...>>", which
-// the server refuses at MAIL. The session stays usable.
-TEST_F(CSMTPTest, SenderWithDisplayNameIsRefusedAtMail) {
-  CSMTP smtp("127.0.0.1", Port());
-  ASSERT_TRUE(smtp.Connect()) << smtp.GetLastError();
-  std::string to = UniqueAddress("named");
-  CMailMessage named = MessageTo(to, "named");
-  named.m_sFrom = "Me <me@example.org>";
-  EXPECT_FALSE(smtp.SendMessageA(&named));
-  EXPECT_EQ(smtp.GetLastError(), "501:SMTP server error");
-  EXPECT_TRUE(NothingFor(to));
-  ExpectDelivered(smtp);
-}
-
 TEST_F(CSMTPTest, RefusedRecipientDoesNotStopTheTransaction) {
   CSMTP smtp("127.0.0.1", Port());
   ASSERT_TRUE(smtp.Connect()) << smtp.GetLastError();
@@ -121,33 +108,53 @@ TEST_F(CSMTPTest, BodyLinesWithLeadingDotsAndHeaderTextArriveAsWritten) {
     ASSERT_TRUE(smtp.SendMessageA(&message)) << smtp.GetLastError();
     EXPECT_EQ(OnlyMessageFor(to), message.m_sHeader + stored + "\r\n");
   }
-  // A subject cannot end the data early either.
+  // Line breaks in a subject or display name stay inside their header line:
+  // they add no header line, end neither the header nor the data early.
   std::string to = UniqueAddress("header"), injected = UniqueAddress("injected");
   CMailMessage message = MessageTo(to, "body");
   message.m_sSubject = "x\r\n.\r\nMAIL From: <evil@example.org>\r\nRCPT TO: <" + injected + ">";
+  message.AddRecipient(UniqueAddress("named").c_str(), ("Bob\r\nBcc: " + injected + "\n\r\nInjected text").c_str());
   ASSERT_TRUE(smtp.SendMessageA(&message)) << smtp.GetLastError();
-  EXPECT_EQ(OnlyMessageFor(to), AsStored(message));
+  const std::string stored = OnlyMessageFor(to);
+  EXPECT_EQ(stored, AsStored(message));
+  EXPECT_NE(stored.find("\r\nSubject: x  .  MAIL From: <evil@example.org>  RCPT TO: <" + injected + ">\r\n"),
+            std::string::npos) << stored;
+  EXPECT_NE(stored.find(",Bob  Bcc: " + injected + "   Injected text<"), std::string::npos) << stored;
+  EXPECT_EQ(stored.find("\r\n\r\n"), message.m_sHeader.size() - 4) << "the header ends where it was built";
   EXPECT_TRUE(NothingFor(injected));
 }
 
-TEST_F(CSMTPTest, LineBreakInEnvelopeAddressIsRefusedAndNothingSent) {
+// A line break would end the command and start another; '>' or a blank adds
+// ESMTP parameters; a sender "Name <address>" would go out as
+// "<Name <address>>". None of them leaves the client.
+TEST_F(CSMTPTest, BadEnvelopeAddressIsRefusedAndNothingSent) {
   CSMTP smtp("127.0.0.1", Port());
   ASSERT_TRUE(smtp.Connect()) << smtp.GetLastError();
   std::string injected = UniqueAddress("injected");
+  const std::string lineBreak = " address contains a line break";
+  const std::string forbidden = " address contains '<', '>', a blank or a control character";
   const struct {
     std::string from, to, error;
   } cases[] = {
-      {"me@example.org\r\nRCPT TO: <" + injected + ">", UniqueAddress("a"), "Sender address contains a line break"},
-      {"me@example.org", UniqueAddress("b") + ">\r\nRCPT TO: <" + injected, "Recipient address contains a line break"},
-      {"me@example.org", UniqueAddress("c") + "\n", "Recipient address contains a line break"},
-      {"me\r@example.org", UniqueAddress("d"), "Sender address contains a line break"},
+      {"me@example.org\r\nRCPT TO: <" + injected + ">", UniqueAddress("a"), "Sender" + lineBreak},
+      {"me@example.org", UniqueAddress("b") + ">\r\nRCPT TO: <" + injected, "Recipient" + lineBreak},
+      {"me@example.org", UniqueAddress("c") + "\n", "Recipient" + lineBreak},
+      {"me\r@example.org", UniqueAddress("d"), "Sender" + lineBreak},
+      {"Me <me@example.org>", UniqueAddress("e"), "Sender" + forbidden},
+      {"me@example.org> SIZE=10", UniqueAddress("f"), "Sender" + forbidden},
+      {"me@example.org", UniqueAddress("g") + "> NOTIFY=NEVER", "Recipient" + forbidden},
+      {"me@example.org", "<" + UniqueAddress("h"), "Recipient" + forbidden},
+      {"me@exam\tple.org", UniqueAddress("i"), "Sender" + forbidden},
+      {"me@example.org", UniqueAddress("j") + "\x7f", "Recipient" + forbidden},
   };
   for (const auto& c : cases) {
-    CMailMessage message = MessageTo(UniqueAddress("clean"), "body");
+    const std::string clean = UniqueAddress("clean");
+    CMailMessage message = MessageTo(clean, "body");
     message.m_sFrom = c.from;
     message.AddRecipient(c.to.c_str(), "");
-    EXPECT_FALSE(smtp.SendMessageA(&message));
+    EXPECT_FALSE(smtp.SendMessageA(&message)) << c.from << " / " << c.to;
     EXPECT_EQ(smtp.GetLastError(), c.error);
+    EXPECT_TRUE(NothingFor(clean)) << c.from << " / " << c.to;
   }
   EXPECT_TRUE(NothingFor(injected));
   ExpectDelivered(smtp);  // had a command gone out, MAIL would meet a transaction in progress
