@@ -1,6 +1,7 @@
-// A multipart message with an attachment sent through CSMTP to the real SMTP
+// A multipart message with attachments sent through CSMTP to the real SMTP
 // server of the "smtp_server" fixture, and read back from its spool with
-// Python's email package: the attachment arrives with the file's bytes.
+// Python's email package: each attachment arrives with the file's bytes, and
+// with its name, however odd, as one parameter of its own part headers.
 #include <zerth/CMIMEMessage.h>
 #include <zerth/CSMTP.h>
 
@@ -24,6 +25,10 @@ TEST(CMIMEMessageSmtp, AttachmentArrivesWithTheFilesBytes) {
   bytes[0] = '.';  // the data lines carry no dots, but the file may
   const auto file = dir.path() / "figures.bin";
   testenv::WriteFile(file, bytes);
+  // Line breaks in a name must not add part headers or end them early.
+  const std::string oddName = "\xC3\x9C" "bersicht\r\nX-Injected: yes\r\n\r\nInjected text.txt";
+  const std::string oddBytes = "odd";
+  testenv::WriteFile(dir.path() / oddName, oddBytes);
 
   const std::string to = providertest::UniqueAddress("mime");
   CMIMEMessage message;
@@ -32,6 +37,7 @@ TEST(CMIMEMessageSmtp, AttachmentArrivesWithTheFilesBytes) {
   message.AddRecipient(to.c_str(), "Ann");
   message.m_sBody = "Hello Ann,\r\n.\r\nthe figures are attached.";
   message.AddMIMEPart(file.string().c_str(), MIME_APP_OCTET_STREAM);
+  message.AddMIMEPart((dir.path() / oddName).string().c_str(), MIME_APP_OCTET_STREAM);
 
   CSMTP smtp("127.0.0.1", static_cast<unsigned>(std::stoul("0" + server.value("SMTP_PLAIN_PORT"))));
   ASSERT_TRUE(smtp.Connect()) << smtp.GetLastError();
@@ -46,9 +52,12 @@ TEST(CMIMEMessageSmtp, AttachmentArrivesWithTheFilesBytes) {
   std::filesystem::create_directories(out);
   EXPECT_EQ(testenv::RunCommand("/usr/bin/python3 '" READ_ATTACHMENTS_SCRIPT "' '" + messages[0].string() + "' '" + out.string() + "'"),
             "multipart/mixed -\n"
-            "text/plain -\n"
-            "application/octet-stream figures.bin\n");
+            "text/plain Content-Type,Content-Transfer-Encoding -\n"
+            "application/octet-stream Content-Type,Content-Transfer-Encoding,Content-Disposition figures.bin\n"
+            "application/octet-stream Content-Type,Content-Transfer-Encoding,Content-Disposition "
+            "\xC3\x9C" "bersicht  X-Injected: yes    Injected text.txt\n");
   EXPECT_EQ(testenv::ReadFile(out / "0.bin"), bytes);
+  EXPECT_EQ(testenv::ReadFile(out / "1.bin"), oddBytes);
   EXPECT_EQ(testenv::ReadFile(out / "text.txt"), "Hello Ann,\r\n.\r\nthe figures are attached.");
 }
 
