@@ -9,11 +9,14 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <set>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -70,6 +73,42 @@ void ReportDamage(const std::string& path, const struct stat& st, const std::str
 
 LONG WriteAll(int fd, const std::string& text) {
   return WriteFully(fd, text) ? ERROR_SUCCESS : ErrorFromErrno(errno, ERROR_CANTWRITE);
+}
+
+// True for name == base + "." + six characters of mkostemp's alphabet: the
+// temporary files that WriteAtomically makes.
+bool IsTemporaryOf(std::string_view name, std::string_view base) {
+  constexpr std::size_t kRandomChars = 6;
+  if (name.size() != base.size() + 1 + kRandomChars || !name.starts_with(base) || name[base.size()] != '.') {
+    return false;
+  }
+  for (const char c : name.substr(base.size() + 1)) {
+    const bool alphabet = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (!alphabet) return false;
+  }
+  return true;
+}
+
+// Removes the temporary files that writers killed between mkostemp and
+// rename left behind, each a whole copy of the hive. Called under the
+// exclusive lock: every writer holds it for as long as its temporary file
+// exists, so a temporary file seen now belongs to a writer that is gone.
+// Best effort: what cannot be removed is left for the next writer.
+void RemoveStaleTemporaries(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string_view base = slash == std::string::npos ? std::string_view(path)
+                                                           : std::string_view(path).substr(slash + 1);
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(DirectoryOf(path).c_str()), ::closedir);
+  if (!dir) return;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    if (!IsTemporaryOf(entry->d_name, base)) continue;
+    struct stat st {};
+    // Only files: a folder or link that happens to look alike is not ours.
+    if (::fstatat(::dirfd(dir.get()), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) {
+      continue;
+    }
+    ::unlinkat(::dirfd(dir.get()), entry->d_name, 0);
+  }
 }
 
 }  // namespace
@@ -139,6 +178,8 @@ LONG RegistryHiveFile::Load(RegistryHive& hive) const {
 }
 
 LONG RegistryHiveFile::WriteAtomically(const std::string& text) const {
+  // First, so that the space they take is free for this write.
+  RemoveStaleTemporaries(m_path);
   std::string pattern = m_path + ".XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');

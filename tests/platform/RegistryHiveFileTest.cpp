@@ -1,11 +1,15 @@
 // The hive files themselves: their REGEDIT4 text, file modes, concurrent
-// writers in separate processes, and damaged files reported and left as they are.
+// and killed writers in separate processes, and damaged files reported and
+// left as they are.
 #include "RegistryFixture.h"
 
 #include <algorithm>
-#include <iterator>
+#include <chrono>
+#include <csignal>
 #include <random>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <spawn.h>
@@ -24,6 +28,29 @@ mode_t ModeOf(const std::filesystem::path& path) {
   struct stat st {};
   EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
   return st.st_mode & 07777;
+}
+
+std::set<std::string> NamesIn(const std::filesystem::path& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) names.insert(entry.path().filename().string());
+  return names;
+}
+
+// Starts the writer helper with these arguments; 0 when it could not start.
+pid_t StartWriter(std::vector<std::string> args) {
+  std::string helper = REG_WRITER_HELPER;
+  std::vector<char*> argv{helper.data()};
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  return ::posix_spawn(&pid, REG_WRITER_HELPER, nullptr, nullptr, argv.data(), environ) == 0 ? pid : 0;
+}
+
+// The helper's exit status, or -1 when it did not exit by itself.
+int WaitFor(pid_t pid) {
+  int status = 0;
+  if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
 }
 
 TEST_F(RegistryHiveFileTest, WritesRegedit4Text) {
@@ -68,31 +95,37 @@ TEST_F(RegistryHiveFileTest, ReadsHandWrittenRegeditFiles) {
   EXPECT_EQ(Query(key.get(), "Escaped").data, "A\\\0"s);
 }
 
-TEST_F(RegistryHiveFileTest, FilesArePrivateAndNoTemporaryFileIsLeft) {
+TEST_F(RegistryHiveFileTest, FilesArePrivateAndNoTemporaryFileStays) {
   OwnedKey key = Create(HKEY_CURRENT_USER, "Software\\Zerth");
   ASSERT_EQ(SetDword(key.get(), "VerboseMode", 1), ERROR_SUCCESS);
   EXPECT_EQ(ModeOf(UserHive()), 0600u);
-  EXPECT_EQ(ModeOf(UserHive().parent_path()), 0700u);
-  EXPECT_EQ(ModeOf(UserHive().parent_path().parent_path()), 0700u) << "missing folders above are made private too";
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(UserHive().parent_path()),
-                          std::filesystem::directory_iterator()),
-            2) << "the hive and its lock, no temporary";
+  const std::filesystem::path dir = UserHive().parent_path();
+  EXPECT_EQ(ModeOf(dir), 0700u);
+  EXPECT_EQ(ModeOf(dir.parent_path()), 0700u) << "missing folders above are made private too";
+  EXPECT_EQ(NamesIn(dir), (std::set<std::string>{"user.reg", "user.reg.lock"})) << "no temporary";
+
+  // What writers killed before their rename left is removed by the next
+  // write; names that merely look alike are not the writers' and stay.
+  const std::set<std::string> stale = {"user.reg.a1B2c3", "user.reg.ZZZZZZ", "user.reg.000000"};
+  const std::set<std::string> lookAlikes = {"user.reg.a1B2c",  "user.reg.a1B2c3d", "user.reg.a_B-c3",
+                                            "user.regXa1B2c3", "xuser.reg.a1B2c3", "user.reg.a1B2c3.bak"};
+  for (const std::set<std::string>* names : {&stale, &lookAlikes}) {
+    for (const std::string& name : *names) testenv::WriteFile(dir / name, "REGEDIT4\n\n");
+  }
+  std::filesystem::create_symlink("user.reg", dir / "user.reg.Linked");
+  ASSERT_EQ(SetDword(key.get(), "VerboseMode", 2), ERROR_SUCCESS);
+  std::set<std::string> kept = lookAlikes;
+  kept.insert({"user.reg", "user.reg.lock", "user.reg.Linked"});
+  EXPECT_EQ(NamesIn(dir), kept);
 }
 
 TEST_F(RegistryHiveFileTest, ConcurrentWritersInTwoProcessesLoseNothing) {
   constexpr int kValuesEach = 100;
-  std::string helper = REG_WRITER_HELPER, count = std::to_string(kValuesEach);
   std::vector<pid_t> writers;
-  for (std::string prefix : {"A", "B"}) {
-    char* argv[] = {helper.data(), prefix.data(), count.data(), nullptr};
-    pid_t pid = 0;
-    ASSERT_EQ(::posix_spawn(&pid, REG_WRITER_HELPER, nullptr, nullptr, argv, environ), 0);
-    writers.push_back(pid);
-  }
+  for (const char* prefix : {"A", "B"}) writers.push_back(StartWriter({prefix, std::to_string(kValuesEach)}));
   for (pid_t pid : writers) {
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "writer status " << status;
+    ASSERT_NE(pid, 0);
+    EXPECT_EQ(WaitFor(pid), 0);
   }
 
   OwnedKey key = Open(HKEY_CURRENT_USER, "Software\\ZerthRace");
@@ -105,6 +138,45 @@ TEST_F(RegistryHiveFileTest, ConcurrentWritersInTwoProcessesLoseNothing) {
     }
   }
   EXPECT_EQ(missing, 0);
+}
+
+// kill -9 while the temporary file exists: the hive stays whole, and the
+// next write removes what the dead writers left.
+TEST_F(RegistryHiveFileTest, KilledWritersLeaveTheHiveWholeAndTheirTemporariesGo) {
+  // 256 KiB of bytes is 768 KiB of text: each write takes long enough to be
+  // caught while its temporary file is there.
+  const std::string bulk(256u << 10, '\x5a');
+  OwnedKey key = Create(HKEY_CURRENT_USER, "Software\\ZerthRace");
+  ASSERT_EQ(Set(key.get(), "Bulk", REG_BINARY, bulk), ERROR_SUCCESS);
+  const std::filesystem::path dir = UserHive().parent_path();
+  const std::set<std::string> own = NamesIn(dir);
+  const auto temporaries = [&] {
+    std::set<std::string> names = NamesIn(dir);
+    for (const std::string& name : own) names.erase(name);
+    return names;
+  };
+
+  // At least five writers, and on until the last one killed left its file
+  // (the next writer removes what earlier ones left).
+  std::set<std::string> seen;
+  for (int round = 0; round < 20 && (round < 5 || temporaries().empty()); ++round) {
+    const pid_t pid = StartWriter({"K", "1000"});
+    ASSERT_NE(pid, 0);
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    bool caught = false;
+    while (!caught && std::chrono::steady_clock::now() < giveUp) {
+      for (const std::string& name : temporaries()) caught |= seen.insert(name).second;
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+    ::kill(pid, SIGKILL);
+    EXPECT_EQ(WaitFor(pid), -1);
+    ASSERT_TRUE(caught) << "no temporary file seen in round " << round;
+  }
+  ASSERT_FALSE(temporaries().empty()) << "no writer was killed in mid-write";
+
+  EXPECT_EQ(Query(key.get(), "Bulk").data, bulk) << "the hive stays whole";
+  ASSERT_EQ(SetDword(key.get(), "After", 1), ERROR_SUCCESS);
+  EXPECT_EQ(temporaries(), std::set<std::string>{});
 }
 
 struct DamagedCase {
