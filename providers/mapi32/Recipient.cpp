@@ -3,11 +3,14 @@
 
 #include "Charset.h"
 #include "GObjectRef.h"
+#include "MailboxSyntax.h"
 #include "MapiError.h"
 
 #include <gmime/gmime.h>
 
 #include <strings.h>
+
+#include <optional>
 
 namespace mapi32 {
 
@@ -20,34 +23,28 @@ std::string_view WithoutSmtpPrefix(std::string_view text) {
   return text;
 }
 
-// local@domain with both sides present and nothing that cannot stand in an
-// envelope address.
-bool IsAddrSpec(std::string_view addr) {
-  auto at = addr.rfind('@');
-  if (at == std::string_view::npos || at == 0 || at + 1 == addr.size()) return false;
-  for (char c : addr) {
-    auto byte = static_cast<unsigned char>(c);
-    if (byte <= 0x20 || byte == 0x7F || c == '<' || c == '>') return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 bool ParseMailbox(std::string_view text, std::string& name, std::string& address) {
-  // Anything without "@" is a name for the address book, which the parser
-  // would otherwise take for a local user.
-  if (text.find('@') == std::string_view::npos) return false;
+  // GMime's parser makes the most of any text: it cuts "a@b@c.org" to "a@b"
+  // and takes the first of "a@x.example;b@y.example". So the text must have
+  // the form of one mailbox first, and GMime must find the same address in
+  // it (as written, or as its ASCII form when the domain is punycode); GMime
+  // then decodes the display name. The address stays as the caller wrote it.
+  std::optional<std::string_view> checked = MailboxAddress(text);
+  if (!checked) return false;
   std::string owned(text);
   GObjectRef<InternetAddressList> list(internet_address_list_parse(nullptr, owned.c_str()));
   if (!list || internet_address_list_length(list.get()) != 1) return false;
   InternetAddress* entry = internet_address_list_get_address(list.get(), 0);
   if (!INTERNET_ADDRESS_IS_MAILBOX(entry)) return false;
-  const char* addr = internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(entry));
-  if (!addr || !IsAddrSpec(addr)) return false;
+  auto* mailbox = INTERNET_ADDRESS_MAILBOX(entry);
+  const char* addr = internet_address_mailbox_get_addr(mailbox);
+  const char* asciiAddr = internet_address_mailbox_get_idn_addr(mailbox);
+  if (!(addr && *checked == addr) && !(asciiAddr && *checked == asciiAddr)) return false;
   const char* display = internet_address_get_name(entry);
   name = display ? HeaderText(display) : std::string();
-  address = addr;
+  address = *checked;
   return true;
 }
 

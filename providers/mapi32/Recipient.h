@@ -17,13 +17,15 @@ struct Recipient {
 };
 
 // The address text is lpszAddress when set (a leading "SMTP:" of any case
-// removed), else lpszName; it must be one address, bare or "Name <addr>".
+// removed), else lpszName; the whole text must be one mailbox, bare or
+// "Name <addr>" (see MailboxAddress).
 // When both fields are set, lpszName is the display name.
 // Throws MapiError: MAPI_E_BAD_RECIPTYPE for a class other than To, Cc and
 // Bcc, MAPI_E_UNKNOWN_RECIPIENT when the text is not one e-mail address.
 Recipient ResolveRecipient(const MapiRecipDesc& desc);
 
-// Parses text as exactly one mailbox; false when it is anything else.
+// Parses text as exactly one mailbox (MailboxAddress) into its decoded
+// display name and its address; false when it is anything else.
 [[nodiscard]] bool ParseMailbox(std::string_view text, std::string& name, std::string& address);
 
 }  // namespace mapi32

@@ -122,6 +122,39 @@ TEST_F(MapiSendMailTest, NonAsciiAndHostileHeaderTextIsEncodedAndDecodesBack) {
   }
 }
 
+TEST_F(MapiSendMailTest, RecipientIsTakenOnlyWhenTheWholeTextIsOneMailboxWithinSmtpLimits) {
+  const std::string local64(64, 'l'), longest = local64 + "@" + std::string(185, 'd') + ".org";
+  const struct {
+    std::string text, wantTo;  // wantTo empty: refused, nothing delivered
+  } cases[] = {
+      {"addr@example.org", "<addr@example.org>"},
+      {"Ann Example <addr@example.org>", "Ann Example <addr@example.org>"},
+      {"\"Last, First\" <addr@example.org>", "Last, First <addr@example.org>"},
+      {"Jürgen Ünïcode <addr@example.org>", "Jürgen Ünïcode <addr@example.org>"},
+      {longest, "<" + longest + ">"},
+      // Each of these once went to its first part and counted as sent.
+      {"a@b@c.org", ""},
+      {"a@x.example;b@y.example", ""},
+      {"judy@example.com;extra", ""},
+      {"ann@example.org garbage here", ""},
+      {"Ann <ann@example.org> garbage", ""},
+      {"\"Unclosed <ann@example.org>", ""},
+      {"l" + local64 + "@example.org", ""},
+      {local64 + "@d" + longest.substr(65), ""},
+  };
+  for (const auto& c : cases) {
+    TestMessage message;
+    message.to(c.text).text("x");
+    if (c.wantTo.empty()) {
+      EXPECT_EQ(message.send(sendMail()), static_cast<MAPI_ULONG>(MAPI_E_UNKNOWN_RECIPIENT)) << c.text;
+      EXPECT_TRUE(FilesIn(defaultOutbox() / "new").empty()) << c.text;
+      fs::remove_all(defaultOutbox() / "new");
+    } else {
+      EXPECT_EQ(sendAndDump(message).one("to"), c.wantTo) << c.text;
+    }
+  }
+}
+
 TEST_F(MapiSendMailTest, BodyTextSurvivesLongLinesEightBitAndLineEnds) {
   struct Case {
     std::string text, wantBody, wantCharset;
@@ -290,10 +323,14 @@ TEST_F(MapiSendMailTest, SenderComesFromAccountAndOriginatorName) {
   }
   EXPECT_FALSE(fs::exists(defaultOutbox()));
 
-  SetAccountValue("From", "not an address");
-  TestMessage message;
-  message.to("a@example.org");
-  EXPECT_EQ(message.send(sendMail()), static_cast<MAPI_ULONG>(MAPI_E_FAILURE));
+  // The sender's address follows the recipients' rule.
+  for (const char* from : {"not an address", "office@example.org;extra", "office@example.org@evil.example"}) {
+    SetAccountValue("From", from);
+    TestMessage message;
+    message.to("a@example.org");
+    EXPECT_EQ(message.send(sendMail()), static_cast<MAPI_ULONG>(MAPI_E_FAILURE)) << from;
+  }
+  EXPECT_TRUE(FilesIn(outbox / "new").empty());
 }
 
 TEST(MapiSendMailReload, SendsAgainAfterUnloadAndReload) {

@@ -83,6 +83,7 @@ TEST_F(SmtpTransportTest, RefusalsAndFailuresGiveTheirCodesAndNothingArrives) {
     std::string url, startTls;
     bool addRefused, big;
     MAPI_ULONG want;
+    const char* afterAddress = "";  // spoils the good address's text
   };
   const Case cases[] = {
       // One refused recipient fails the whole message: the others get nothing.
@@ -94,6 +95,10 @@ TEST_F(SmtpTransportTest, RefusalsAndFailuresGiveTheirCodesAndNothingArrives) {
       {"no server", "", "when offered", false, false, MAPI_E_LOGIN_FAILURE},
       {"not an SMTP URL", m_server.url("http", "SMTP_PLAIN_PORT"), "when offered", false, false, MAPI_E_LOGIN_FAILURE},
       {"AUTH required, no user", m_server.starttlsUrl(), "when offered", false, false, MAPI_E_LOGIN_FAILURE},
+      // Texts that are not one address must not reach the server cut to one.
+      {"second @", plain, "when offered", false, false, MAPI_E_UNKNOWN_RECIPIENT, "@c.org"},
+      {"second address after ;", plain, "when offered", false, false, MAPI_E_UNKNOWN_RECIPIENT, ";b@y.example"},
+      {"words after the address", plain, "when offered", false, false, MAPI_E_UNKNOWN_RECIPIENT, " garbage here"},
   };
   SetAccountValue("CaFile", m_server.value("SMTP_CA_FILE"));
   for (const Case& c : cases) {
@@ -101,7 +106,7 @@ TEST_F(SmtpTransportTest, RefusalsAndFailuresGiveTheirCodesAndNothingArrives) {
     SetAccountValue("StartTLS", c.startTls);
     const std::string good = UniqueAddress("good");
     TestMessage message;
-    message.to(good).text("x");
+    message.to(good + c.afterAddress).text("x");
     if (c.addRefused) message.cc(UniqueAddress("refuse"));
     if (c.big) message.attach(m_home.path() / "big.bin", std::nullopt, 0);
     EXPECT_EQ(message.send(sendMail()), c.want) << c.what;
