@@ -3,9 +3,15 @@
 
 #include <zerth/mapi.h>
 
+#include <cstddef>
 #include <string>
 
 namespace mapi32 {
+
+// The largest attachment file read, as large as the program's message
+// source may be: beyond it a message would take several times that in
+// memory (file, base64 part, the whole message).
+inline constexpr std::size_t kMaxAttachmentBytes = std::size_t{64} * 1024 * 1024;
 
 struct Attachment {
   std::string fileName;     // UTF-8 name shown to the recipient
@@ -17,7 +23,8 @@ struct Attachment {
 // component when that is null or empty; the type follows the name's extension.
 // Throws MapiError: MAPI_E_ATTACHMENT_NOT_FOUND when the path is empty or
 // names nothing, MAPI_E_ATTACHMENT_OPEN_FAILURE when it names something that
-// cannot be read as a file (a directory, a device, no permission, I/O error).
+// cannot be read as a regular file (a directory, FIFO or device, no
+// permission, an I/O error) or a file over kMaxAttachmentBytes.
 Attachment LoadAttachment(const MapiFileDesc& desc);
 
 }  // namespace mapi32

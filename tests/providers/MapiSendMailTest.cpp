@@ -234,6 +234,9 @@ TEST_F(MapiSendMailTest, PlaceholderCharactersAreRemovedOnlyInsideTheText) {
 TEST_F(MapiSendMailTest, BadMessagesGiveTheirCodesAndDeliverNothing) {
   fs::create_directory(m_home.path() / "folder");
   testenv::WriteFile(m_home.path() / "plain", "x");
+  testenv::WriteFile(m_home.path() / "huge", "");
+  fs::resize_file(m_home.path() / "huge", std::uintmax_t{64} * 1024 * 1024 + 1);  // sparse: no disk, no time
+  ASSERT_EQ(::mkfifo((m_home.path() / "fifo").c_str(), 0600), 0);
   struct Case {
     const char* what;
     MAPI_ULONG want;
@@ -247,6 +250,12 @@ TEST_F(MapiSendMailTest, BadMessagesGiveTheirCodesAndDeliverNothing) {
        [&](TestMessage& m) { m.to("a@example.org").attach(m_home.path() / "plain/x", std::nullopt, 0); }, {}},
       {"attachment is a folder", MAPI_E_ATTACHMENT_OPEN_FAILURE,
        [&](TestMessage& m) { m.to("a@example.org").attach(m_home.path() / "folder", "f", 0); }, {}},
+      {"attachment over 64 MiB", MAPI_E_ATTACHMENT_OPEN_FAILURE,
+       [&](TestMessage& m) { m.to("a@example.org").attach(m_home.path() / "huge", std::nullopt, 0); }, {}},
+      {"attachment is a FIFO nobody writes", MAPI_E_ATTACHMENT_OPEN_FAILURE,
+       [&](TestMessage& m) { m.to("a@example.org").attach(m_home.path() / "fifo", std::nullopt, 0); }, {}},
+      {"attachment is a device", MAPI_E_ATTACHMENT_OPEN_FAILURE,
+       [](TestMessage& m) { m.to("a@example.org").attach("/dev/zero", std::nullopt, 0); }, {}},
       {"name without @", MAPI_E_UNKNOWN_RECIPIENT, [](TestMessage& m) { m.to("Nobody"); }, {}},
       {"address without @", MAPI_E_UNKNOWN_RECIPIENT, [](TestMessage& m) { m.to("Nobody", "SMTP:nobody"); }, {}},
       {"two addresses in one", MAPI_E_UNKNOWN_RECIPIENT, [](TestMessage& m) { m.to("a@example.org, b@example.org"); },
