@@ -13,6 +13,7 @@ inline constexpr const char* kMailAccountKey = "Software\\Zerth\\Mail";
 struct SmtpSettings {
   std::string server;           // "Server": smtp://host[:port][/ehlo-name] or smtps://...
   std::string startTls;         // "StartTLS": "required" (empty means that) or "when offered"
+                                // (without TLS only when there is no user to log on)
   std::string user;             // "User": login name; empty means no AUTH
   std::string passwordCommand;  // "PasswordCommand": /bin/sh command whose first output line is the password
   std::string caFile;           // "CaFile": PEM certificates trusted instead of the system's

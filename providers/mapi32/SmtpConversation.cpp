@@ -33,17 +33,20 @@ std::string_view WithoutLineEnd(std::string_view line) {
 
 bool IsImplicitTls(const std::string& server) { return StartsWithNoCase(server, "smtps://"); }
 
-long TlsPolicy(const SmtpSettings& settings) {
-  if (!IsImplicitTls(settings.server) && strcasecmp(settings.startTls.c_str(), "when offered") == 0)
+// "when offered" lets a message go without TLS, but never a password: with
+// a logon, TLS is required whatever the setting (a server, or a man in the
+// middle, that leaves STARTTLS out would otherwise read it).
+long TlsPolicy(const SmtpSettings& settings, bool logon) {
+  if (!logon && !IsImplicitTls(settings.server) && strcasecmp(settings.startTls.c_str(), "when offered") == 0)
     return CURLUSESSL_TRY;
   return CURLUSESSL_ALL;
 }
 
 // Options that do not depend on the message.
-void SetConnection(CURL* curl, const SmtpSettings& settings) {
+void SetConnection(CURL* curl, const SmtpSettings& settings, bool logon) {
   curl_easy_setopt(curl, CURLOPT_URL, settings.server.c_str());
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
-  curl_easy_setopt(curl, CURLOPT_USE_SSL, TlsPolicy(settings));
+  curl_easy_setopt(curl, CURLOPT_USE_SSL, TlsPolicy(settings, logon));
   if (!settings.caFile.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, settings.caFile.c_str());
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, settings.connectTimeout);
@@ -77,7 +80,7 @@ SmtpOutcome SmtpConversation::send(const std::string& user, const std::string& p
   std::array<char, CURL_ERROR_SIZE> error{};
 
   CURL* handle = curl.get();
-  SetConnection(handle, m_settings);
+  SetConnection(handle, m_settings, !user.empty());
   SetLogin(handle, user, password);
   curl_easy_setopt(handle, CURLOPT_MAIL_FROM, sender.c_str());
   curl_easy_setopt(handle, CURLOPT_MAIL_RCPT, recipients.get());

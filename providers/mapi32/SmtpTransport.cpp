@@ -84,6 +84,10 @@ void SmtpTransport::fail(const SmtpOutcome& outcome) const {
   std::string text = "SMTP server " + m_settings.server + ": " + outcome.error + " " + StageText(outcome.stage);
   if (outcome.stage == SmtpStage::Recipients && !outcome.recipient.empty()) text += " " + outcome.recipient;
   if (!outcome.replyText.empty()) text += "; it said: " + outcome.replyText;
+  if (outcome.code == CURLE_USE_SSL_FAILED && !m_settings.user.empty() &&
+      strcasecmp(m_settings.startTls.c_str(), "when offered") == 0)
+    text += "; the password is never sent without TLS (StartTLS \"when offered\" goes without TLS only when User "
+            "is empty)";
   FailWith(ResultCode(outcome), text);
 }
 

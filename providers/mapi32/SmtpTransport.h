@@ -1,5 +1,6 @@
 // The "smtp" transport: each message goes to the account's SMTP server
-// through libcurl, STARTTLS or implicit TLS, with AUTH when a user is set.
+// through libcurl, STARTTLS or implicit TLS, with AUTH when a user is set;
+// AUTH only ever over TLS.
 #pragma once
 
 #include "MailAccount.h"

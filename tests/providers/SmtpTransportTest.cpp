@@ -132,9 +132,12 @@ TEST_F(SmtpTransportTest, TlsAndLogonSucceedOnlyWithTrustedCertificateAndRightPa
     std::string url, passwordCommand;
     bool trustCa;
     const char* wantListener;  // empty: MAPI_E_LOGIN_FAILURE
+    const char* startTls = "required";
+    const char* wantReason = "";  // in the one line on stderr
   };
   const Case cases[] = {
       {"STARTTLS", starttls, good, true, "starttls"},
+      {"STARTTLS when offered", starttls, good, true, "starttls", "when offered"},
       {"implicit TLS", smtps, good, true, "smtps"},
       {"first line only", starttls, good + "; echo second line", true, "starttls"},
       {"wrong password", starttls, "echo wrong", true, ""},
@@ -142,17 +145,24 @@ TEST_F(SmtpTransportTest, TlsAndLogonSucceedOnlyWithTrustedCertificateAndRightPa
       {"implicit TLS not trusted", smtps, good, false, ""},
       {"command fails", starttls, good + "; exit 3", true, ""},
       {"command prints nothing", starttls, "true", true, ""},
+      // The password never goes in clear, not even to a server that takes it.
+      {"AUTH offered without TLS", m_server.url("smtp", "SMTP_PLAINAUTH_PORT"), good, true, "", "when offered",
+       "password is never sent without TLS"},
   };
   useStarttlsAccount();
   for (const Case& c : cases) {
     SetAccountValue("Server", c.url);
+    SetAccountValue("StartTLS", c.startTls);
     SetAccountValue("PasswordCommand", c.passwordCommand);
     SetAccountValue("CaFile", c.trustCa ? m_server.value("SMTP_CA_FILE") : "");
     const std::string rcpt = UniqueAddress("tls");
     const bool ok = *c.wantListener != '\0';
     // MAPI_LOGON_UI without a GUI: a refused password fails, nothing asks.
+    testing::internal::CaptureStderr();
     EXPECT_EQ(sendTo(rcpt, MAPI_LOGON_UI), static_cast<MAPI_ULONG>(ok ? SUCCESS_SUCCESS : MAPI_E_LOGIN_FAILURE))
         << c.what;
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find(c.wantReason), std::string::npos) << c.what << ": " << said;
     std::vector<fs::path> files = m_server.messagesFor(rcpt);
     ASSERT_EQ(files.size(), ok ? 1u : 0u) << c.what;
     if (!ok) continue;
