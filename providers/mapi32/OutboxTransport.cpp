@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -14,6 +15,7 @@
 
 #include <array>
 #include <atomic>
+#include <memory>
 
 namespace mapi32 {
 
@@ -57,6 +59,33 @@ void SyncFolder(const std::string& folder) {
   if (fd.valid()) ::fsync(fd.get());
 }
 
+// A writer that died between creating its file in tmp/ and linking it into
+// new/ leaves the file behind. As Maildir readers do, a file untouched for 36
+// hours counts as such a leftover: no writer takes that long.
+constexpr time_t kStaleTmpSeconds = 36 * 60 * 60;
+
+struct DirCloser {
+  void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+// Removes the stale regular files directly in tmpFolder, a real folder (not
+// a link to one); anything else there stays. Best effort: a file that cannot
+// be removed now is tried again with the next message.
+void RemoveStaleTmpFiles(const std::string& tmpFolder) {
+  UniqueFd fd(::open(tmpFolder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!fd.valid()) return;
+  std::unique_ptr<DIR, DirCloser> dir(::fdopendir(fd.get()));
+  if (!dir) return;
+  fd.release();  // closedir closes it
+  const int dirFd = ::dirfd(dir.get());
+  const time_t staleBefore = ::time(nullptr) - kStaleTmpSeconds;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    struct stat info {};
+    if (::fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (S_ISREG(info.st_mode) && info.st_mtime < staleBefore) ::unlinkat(dirFd, entry->d_name, 0);
+  }
+}
+
 // Removes a file in tmp/ unless it was handed on.
 class TmpFileGuard {
 public:
@@ -84,6 +113,7 @@ std::string OutboxTransport::UniqueName() {
 void OutboxTransport::deliver(const OutgoingMail& mail) {
   if (m_folder.empty()) FailWith(MAPI_E_FAILURE, "no outbox folder configured");
   makeMaildir();
+  RemoveStaleTmpFiles(m_folder + "/tmp");
   std::string name = UniqueName();
   std::string tmpPath = m_folder + "/tmp/" + name;
   std::string newPath = m_folder + "/new/" + name;

@@ -14,7 +14,7 @@ public:
   explicit OutboxTransport(std::string folder) : m_folder(std::move(folder)) {}
 
   // Creates the folder with tmp/, new/ and cur/ (mode 0700) when missing,
-  // writes the message to tmp/ under a unique name, syncs it and links it into
+  // removes regular files left in tmp/ for over 36 hours, writes the message to tmp/ under a unique name, syncs it and links it into
   // new/. On any failure the file in tmp/ is removed, nothing appears in new/,
   // and MapiError(MAPI_E_FAILURE) is thrown after one line on stderr.
   void deliver(const OutgoingMail& mail) override;

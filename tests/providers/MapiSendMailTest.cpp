@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <glib.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <regex>
@@ -306,6 +308,45 @@ TEST_F(MapiSendMailTest, UnwritableOutboxGivesFailureAndLeavesNoFile) {
     EXPECT_TRUE(FilesIn(outbox / "new").empty()) << box;
   }
   EXPECT_EQ(testenv::ReadFile(base / "new-is-file/new"), "x");
+}
+
+TEST_F(MapiSendMailTest, SendingRemovesOnlyRegularFilesLeftInTmpForOver36Hours) {
+  enum Kind { File, Folder, Link };
+  const struct {
+    const char* path;
+    Kind kind;
+    int ageHours;
+    bool kept;
+  } entries[] = {
+      {"tmp/left-by-a-crash", File, 37, false},  {"tmp/left-by-a-crash-2", File, 400, false},
+      {"tmp/younger", File, 35, true},           {"tmp/being-written", File, 0, true},
+      {"tmp/old-folder", Folder, 37, true},      {"tmp/old-link", Link, 37, true},
+      {"cur/read-long-ago", File, 37, true},
+  };
+  const fs::path box = defaultOutbox();
+  const fs::path target = m_home.path() / "link-target";
+  auto makeOld = [](const fs::path& path, int ageHours) {
+    const timespec when{::time(nullptr) - ageHours * 3600L, 0};
+    const timespec times[2] = {when, when};
+    return ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
+  };
+  testenv::WriteFile(target, "kept");
+  ASSERT_EQ(makeOld(target, 37), 0);
+  for (const auto& e : entries) {
+    const fs::path path = box / e.path;
+    fs::create_directories(path.parent_path());
+    if (e.kind == File) testenv::WriteFile(path, "x");
+    if (e.kind == Folder) fs::create_directory(path);
+    if (e.kind == Link) fs::create_symlink(target, path);
+    ASSERT_EQ(makeOld(path, e.ageHours), 0) << e.path;
+  }
+
+  TestMessage message;
+  message.to("a@example.org").text("x");
+  EXPECT_EQ(message.send(sendMail()), static_cast<MAPI_ULONG>(SUCCESS_SUCCESS));
+  EXPECT_EQ(FilesIn(box / "new").size(), 1u);
+  for (const auto& e : entries) EXPECT_EQ(fs::exists(fs::symlink_status(box / e.path)), e.kept) << e.path;
+  EXPECT_EQ(testenv::ReadFile(target), "kept");
 }
 
 TEST_F(MapiSendMailTest, SenderComesFromAccountAndOriginatorName) {
