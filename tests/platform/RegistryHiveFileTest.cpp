@@ -294,15 +294,21 @@ TEST_F(RegistryHiveFileTest, ValueTooLargeForTheHiveIsRefusedAndTheHiveKept) {
   EXPECT_EQ(Query(key.get(), "Kept").rc, ERROR_SUCCESS);
 }
 
+// A machine hive in a folder the user may not write, as beside a program in
+// /usr. The writer runs without capabilities, so that root is refused too.
 TEST_F(RegistryHiveFileTest, UnwritableMachineHiveRefusesChangesButStillReads) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root writes anywhere";
-  testenv::WriteFile(MachineHive(), "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Zerth]\n\"Shipped\"=dword:00000001\n");
-  std::filesystem::permissions(MachineHive().parent_path(), std::filesystem::perms::owner_read |
-                                                                std::filesystem::perms::owner_exec);
-  OwnedKey key = Create(HKEY_LOCAL_MACHINE, "Software\\Zerth");
-  EXPECT_EQ(zplatform::RegReadDword(HKEY_LOCAL_MACHINE, "Software\\Zerth", "Shipped"), 1u);
-  EXPECT_EQ(SetDword(key.get(), "Shipped", 2), ERROR_ACCESS_DENIED);
-  std::filesystem::permissions(MachineHive().parent_path(), std::filesystem::perms::owner_all);
+  const std::string shipped = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\ZerthRace]\n\"Shipped\"=dword:00000001\n\n";
+  testenv::WriteFile(MachineHive(), shipped);
+  const std::filesystem::path dir = MachineHive().parent_path();
+  std::filesystem::permissions(dir, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  testenv::ScopedEnv machine("ZERTH_MACHINE_HIVE", MachineHive().string());
+  const pid_t writer = StartWriter({"--machine", "Shipped", "1"});
+  const int status = writer != 0 ? WaitFor(writer) : -1;
+  std::filesystem::permissions(dir, std::filesystem::perms::owner_all);
+  EXPECT_EQ(status, ERROR_ACCESS_DENIED) << "the helper opens the existing key, then fails to set the value";
+  EXPECT_EQ(testenv::ReadFile(MachineHive()), shipped);
+  EXPECT_EQ(NamesIn(dir), std::set<std::string>{"machine.reg"});
+  EXPECT_EQ(zplatform::RegReadDword(HKEY_LOCAL_MACHINE, "Software\\ZerthRace", "Shipped"), 1u);
 }
 
 }  // namespace
