@@ -5,9 +5,9 @@
 
 #include <zplatform/FdIo.h>
 #include <zplatform/UniqueFd.h>
+#include <zplatform/WholeFile.h>
 
 #include <cerrno>
-#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -139,35 +139,27 @@ LONG RegistryHiveFile::Modify(const Change& change) const {
 }
 
 LONG RegistryHiveFile::Load(RegistryHive& hive) const {
-  UniqueFd fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC));
+  // O_NONBLOCK: a FIFO in the hive's place must not stall the open; it is
+  // refused below like any other file that is not a regular one.
+  UniqueFd fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   if (!fd) return errno == ENOENT ? ERROR_SUCCESS : ErrorFromErrno(errno, ERROR_CANTREAD);
+  // The file's identity for ReportDamage, so that one state of it is reported once.
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) return ERROR_CANTREAD;
-  if (!S_ISREG(st.st_mode)) {
-    ReportDamage(m_path, st, "not a regular file");
-    return ERROR_CANTREAD;
-  }
-  const auto tooLarge = [&] {
-    ReportDamage(m_path, st, "larger than " + std::to_string(kMaxHiveBytes >> 20) + " MiB");
-    return ERROR_BADDB;
-  };
-  if (static_cast<std::uintmax_t>(st.st_size) > kMaxHiveBytes) return tooLarge();
 
-  std::string text(static_cast<std::size_t>(st.st_size), '\0');
-  std::size_t used = 0;
-  for (;;) {
-    // The size can differ from fstat's if someone edits the file in place.
-    if (used == text.size()) {
-      if (text.size() > kMaxHiveBytes) return tooLarge();
-      text.resize(text.size() + 4096);
-    }
-    const ssize_t n = ::read(fd.get(), text.data() + used, text.size() - used);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return ERROR_CANTREAD;
-    if (n == 0) break;
-    used += static_cast<std::size_t>(n);
+  std::string text;
+  switch (ReadWholeFd(fd.get(), kMaxHiveBytes, text)) {
+    case WholeFileStatus::Ok: break;
+    case WholeFileStatus::NotRegularFile:
+      ReportDamage(m_path, st, "not a regular file");
+      return ERROR_CANTREAD;
+    case WholeFileStatus::TooLarge:
+      ReportDamage(m_path, st, "larger than " + std::to_string(kMaxHiveBytes >> 20) + " MiB");
+      return ERROR_BADDB;
+    case WholeFileStatus::NotFound:
+    case WholeFileStatus::CannotOpen:
+    case WholeFileStatus::ReadError: return ERROR_CANTREAD;
   }
-  text.resize(used);
 
   HiveParseError error;
   if (!ParseHive(text, hive, error)) {

@@ -2,6 +2,7 @@
 // and killed writers in separate processes, and damaged files reported and
 // left as they are.
 #include "RegistryFixture.h"
+#include "WithoutBlocking.h"
 
 #include <algorithm>
 #include <chrono>
@@ -10,6 +11,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <spawn.h>
@@ -292,6 +294,29 @@ TEST_F(RegistryHiveFileTest, ValueTooLargeForTheHiveIsRefusedAndTheHiveKept) {
   EXPECT_EQ(Set(key.get(), "Huge", REG_BINARY, huge), ERROR_OUTOFMEMORY);
   EXPECT_EQ(testenv::ReadFile(UserHive()), before);
   EXPECT_EQ(Query(key.get(), "Kept").rc, ERROR_SUCCESS);
+}
+
+// A hive path that is no file is reported, and neither read nor rewritten;
+// a FIFO there is not waited on.
+TEST_F(RegistryHiveFileTest, HiveThatIsNoFileIsReportedWithoutWaiting) {
+  for (const char* kind : {"folder", "FIFO"}) {
+    testenv::ScopedEnv config("XDG_CONFIG_HOME", (TempPath() / kind).string());
+    const std::filesystem::path hive = zplatform::UserHivePath();
+    const bool fifo = kind == "FIFO"s;
+    std::filesystem::create_directories(fifo ? hive.parent_path() : hive);
+    if (fifo) {
+      ASSERT_EQ(::mkfifo(hive.c_str(), 0600), 0);
+    }
+    testing::internal::CaptureStderr();
+    const auto [read, written] = CallWithoutBlockingOn(hive, [] {
+      return std::pair(RegQueryValueEx(HKEY_CURRENT_USER, "x", nullptr, nullptr, nullptr, nullptr),
+                       SetDword(HKEY_CURRENT_USER, "x", 1));
+    });
+    const std::string report = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(read, ERROR_CANTREAD) << kind;
+    EXPECT_EQ(written, ERROR_CANTREAD) << kind;
+    EXPECT_NE(report.find(hive.string() + ": not a regular file"), std::string::npos) << kind << ": " << report;
+  }
 }
 
 // A machine hive in a folder the user may not write, as beside a program in

@@ -1,0 +1,23 @@
+// Runs a call that opens a FIFO, with an upper bound: a call still waiting
+// for the FIFO's other end after 10 s fails the test, and is then let go by
+// a writer opened on the FIFO, so that the test ends instead of hanging.
+#pragma once
+
+#include <zplatform/UniqueFd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <future>
+
+#include <fcntl.h>
+
+template <class Call>
+auto CallWithoutBlockingOn(const std::filesystem::path& fifo, Call call) {
+  auto result = std::async(std::launch::async, std::move(call));
+  if (result.wait_for(std::chrono::seconds(10)) == std::future_status::ready) return result.get();
+  ADD_FAILURE() << "still waiting on " << fifo << " after 10 s";
+  const zplatform::UniqueFd writer(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+  return result.get();
+}
