@@ -6,6 +6,7 @@
 #include "zerth/Crypt.h"
 
 #include <zplatform/FdIo.h>
+#include <zplatform/WholeFile.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -13,7 +14,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -30,29 +30,29 @@ void Complain(const std::string& message) {
   std::fprintf(stderr, "make-keysig: %s\n", message.c_str());
 }
 
-// The footer text, or nothing (after saying why) when it is missing, empty
-// or longer than tarvo accepts.
+// The footer text, or nothing (after saying why) when it is missing, empty,
+// longer than tarvo accepts or not a regular file (a FIFO would block, a
+// device might never end).
 std::optional<std::string> ReadFooter(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    Complain("cannot open " + path + ": " + std::strerror(errno));
-    return std::nullopt;
+  std::string text;
+  switch (zplatform::ReadWholeFile(path, kMaxFooterLength, text)) {
+    case zplatform::WholeFileStatus::Ok: break;
+    case zplatform::WholeFileStatus::NotFound:
+    case zplatform::WholeFileStatus::CannotOpen:
+      Complain("cannot open " + path + ": " + std::strerror(errno));
+      return std::nullopt;
+    case zplatform::WholeFileStatus::NotRegularFile:
+      Complain("cannot read " + path + ": not a regular file");
+      return std::nullopt;
+    case zplatform::WholeFileStatus::TooLarge:
+      Complain(path + " is longer than " + std::to_string(kMaxFooterLength) + " bytes, the most a footer may hold");
+      return std::nullopt;
+    case zplatform::WholeFileStatus::ReadError:
+      Complain("cannot read " + path + ": " + std::strerror(errno));
+      return std::nullopt;
   }
-  // One byte past the limit is enough to tell a file that is too long.
-  std::string text(kMaxFooterLength + 1, '\0');
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  if (in.bad()) {
-    Complain("cannot read " + path);
-    return std::nullopt;
-  }
-  text.resize(static_cast<std::size_t>(in.gcount()));
   if (text.empty()) {
     Complain(path + " is empty: a footer needs at least one byte");
-    return std::nullopt;
-  }
-  if (text.size() > kMaxFooterLength) {
-    Complain(path + " is longer than " + std::to_string(kMaxFooterLength) +
-             " bytes, the most a footer may hold");
     return std::nullopt;
   }
   return text;

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 using namespace crypttest;
@@ -25,8 +26,9 @@ struct ToolRun {
   std::string errors;
 };
 
+// At most 20 s (then exit status 124), so that a tool that blocks fails the test.
 ToolRun RunTool(const fs::path& input, const fs::path& output, const fs::path& errors) {
-  const std::string command = std::string("'") + MAKE_KEYSIG + "' '" + input.string() + "' '" +
+  const std::string command = std::string("timeout 20 '") + MAKE_KEYSIG + "' '" + input.string() + "' '" +
                               output.string() + "' 2>'" + errors.string() + "'";
   const int status = std::system(command.c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, testenv::ReadFile(errors)};
@@ -73,16 +75,21 @@ TEST_F(MakeKeysig, SealsTextsOfEveryBlockShapeSoTheyDecipherBack) {
 }
 
 TEST_F(MakeKeysig, RefusesClearlyAndLeavesTheOldFile) {
+  const fs::path fifo = dir.path() / "fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   struct Refusal {
-    std::optional<std::string> text;  // no text: the input file does not exist
+    fs::path path;
+    std::optional<std::string> text;  // written to path first, when given
     const char* says;
   };
-  const Refusal refusals[] = {
-      {std::nullopt, "cannot open"}, {std::string(), "is empty"}, {std::string(100001, 'z'), "longer than 100000 bytes"}};
+  const Refusal refusals[] = {{dir.path() / "missing.txt", std::nullopt, "cannot open"},
+                              {input, std::string(), "is empty"},
+                              {input, std::string(100001, 'z'), "longer than 100000 bytes"},
+                              {fifo, std::nullopt, "not a regular file"}};
   for (const Refusal& r : refusals) {
-    if (r.text) testenv::WriteFile(input, *r.text);
+    if (r.text) testenv::WriteFile(r.path, *r.text);
     testenv::WriteFile(output, "previous");
-    const ToolRun run = RunTool(input, output, errors);
+    const ToolRun run = RunTool(r.path, output, errors);
     EXPECT_NE(run.exitCode, 0) << r.says;
     EXPECT_NE(run.errors.find(r.says), std::string::npos) << run.errors;
     EXPECT_EQ(testenv::ReadFile(output), "previous");
