@@ -7,6 +7,7 @@
 #include "ResourceIds.h"
 #include "TarvoStrings.h"
 #include "skin/CSkinButton.h"
+#include "skin/SkinGeometry.h"
 #include "skin/SkinResources.h"
 #include "skin/WindowShape.h"
 #include "sources/CImportDlg.h"
@@ -33,24 +34,13 @@
 #include <vector>
 
 using namespace tarvo;
-using zplatform::DluRect;
+using namespace tarvo::skin;
 
 namespace {
-
-// Behind the background picture, should it be missing.
-const QColor kBackdrop{18, 24, 38};
-
-// Colours of a state label: its input is given, or still missing.
-const QColor kInputGiven{251, 220, 112};
-const QColor kInputMissing{255, 0, 0};
 
 constexpr const char kSourceFilter[] = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*|";
 constexpr const char kSourceNotAvailable[] = "This contact source is not available in this version of Tarvo.";
 constexpr const char kCaption[] = "Tarvo";
-
-// The background picture's place in the dialog, and the logo hotspot's.
-const QRect kBackgroundRect = DluRect(2, 2, 371, 253);
-const QRect kHotspotRect = DluRect(29, 21, 68, 70);
 
 using zplatform::PlaceControl;
 
@@ -90,7 +80,7 @@ CTarvoDlg::CTarvoDlg(QWidget* parent)
       m_hHandCursor(LoadSkinCursor(IDC_HAND_CURSOR, Qt::PointingHandCursor)),
       m_pickerFactory(&CTarvoDlg::CreatePicker) {
   setFont(DialogFont(font()));
-  setFixedSize(DluRect(0, 0, 380, 265).size());
+  setFixedSize(kDialogSize);
   // For the hand cursor over the logo, moves without a button held count too.
   setMouseTracking(true);
   CreateControls();
@@ -110,26 +100,25 @@ QWidget* CTarvoDlg::GetDlgItem(int id) const {
 
 void CTarvoDlg::CreateControls() {
   CreateBackground();
-  m_pHotspot = PlaceControl<QWidget>(this, IDC_HOTSPOT, kHotspotRect);
+  m_pHotspot = PlaceControl<QWidget>(this, IDC_HOTSPOT, kHotspot);
   m_pHotspot->hide();
-  m_pHelpButton = MakeTitleButton(this, IDC_HELP_BUTTON, DluRect(324, 20, 10, 9));
-  m_pCloseButton = MakeTitleButton(this, IDC_CLOSE_BUTTON, DluRect(339, 20, 10, 9));
-  m_pLabelContacts =
-      MakeLabel(this, IDC_LABEL_CONTACTS, "Selected Contacts", DluRect(129, 47, 221, 8), Qt::AlignHCenter);
+  m_pHelpButton = MakeTitleButton(this, IDC_HELP_BUTTON, kHelpButtonPlace);
+  m_pCloseButton = MakeTitleButton(this, IDC_CLOSE_BUTTON, kCloseButtonPlace);
+  m_pLabelContacts = MakeLabel(this, IDC_LABEL_CONTACTS, "Selected Contacts", kContactsLabel, Qt::AlignHCenter);
   CreateContactList();
-  MakeButton(this, IDC_ADD_OUTLOOK, "Add MS &Outlook e-mails", DluRect(28, 101, 85, 14));
-  MakeButton(this, IDC_ADD_OUTLOOK_FOLDER, "Add MS Outlook &folder", DluRect(28, 123, 85, 14));
-  m_pAddWab = MakeButton(this, IDC_ADD_WAB, "Add &WAB e-mails", DluRect(28, 145, 85, 14));
-  MakeButton(this, IDC_ADD_TEXT_FILE, "Add from &text file", DluRect(28, 167, 85, 14));
-  m_pDelete = MakeButton(this, IDC_DELETE, "&Delete", DluRect(129, 167, 50, 14));
-  m_pLabelTitle = MakeLabel(this, IDC_LABEL_TITLE, "Message Title:", DluRect(37, 190, 46, 8), Qt::AlignLeft);
-  m_pTitle = MakeEdit(this, IDC_TITLE, DluRect(106, 188, 214, 12));
-  m_pLabelSource = MakeLabel(this, IDC_LABEL_SOURCE, "Message Source:", DluRect(37, 207, 59, 8), Qt::AlignLeft);
-  m_pSource = MakeEdit(this, IDC_SOURCE, DluRect(106, 205, 214, 12));
-  m_pBrowse = MakeButton(this, IDC_BROWSE, "...", DluRect(326, 205, 12, 12));
-  m_pSend = MakeButton(this, IDC_SEND, "&Send", DluRect(122, 227, 50, 14));
+  MakeButton(this, IDC_ADD_OUTLOOK, "Add MS &Outlook e-mails", kOutlookPicker);
+  MakeButton(this, IDC_ADD_OUTLOOK_FOLDER, "Add MS Outlook &folder", kOutlookFolderPicker);
+  m_pAddWab = MakeButton(this, IDC_ADD_WAB, "Add &WAB e-mails", kWabPicker);
+  MakeButton(this, IDC_ADD_TEXT_FILE, "Add from &text file", kTextFilePicker);
+  m_pDelete = MakeButton(this, IDC_DELETE, "&Delete", kDelete);
+  m_pLabelTitle = MakeLabel(this, IDC_LABEL_TITLE, "Message Title:", kTitleLabel, Qt::AlignLeft);
+  m_pTitle = MakeEdit(this, IDC_TITLE, kTitleEdit);
+  m_pLabelSource = MakeLabel(this, IDC_LABEL_SOURCE, "Message Source:", kSourceLabel, Qt::AlignLeft);
+  m_pSource = MakeEdit(this, IDC_SOURCE, kSourceEdit);
+  m_pBrowse = MakeButton(this, IDC_BROWSE, "...", kBrowse);
+  m_pSend = MakeButton(this, IDC_SEND, "&Send", kSend);
   m_pSend->setDefault(true);
-  MakeButton(this, IDC_CLOSE, "&Close", DluRect(206, 227, 50, 14));
+  MakeButton(this, IDC_CLOSE, "&Close", kClose);
 }
 
 void CTarvoDlg::CreateBackground() {
@@ -145,7 +134,7 @@ void CTarvoDlg::CreateBackground() {
 }
 
 void CTarvoDlg::CreateContactList() {
-  m_pContactList = PlaceControl<QTreeView>(this, IDC_CONTACT_LIST, DluRect(129, 58, 221, 104));
+  m_pContactList = PlaceControl<QTreeView>(this, IDC_CONTACT_LIST, kContactList);
   m_pContactModel = new CContactListModel(m_aSelected, this);  // owned by the dialog
   m_pContactList->setModel(m_pContactModel);
   m_pContactList->setRootIsDecorated(false);
@@ -254,7 +243,7 @@ void CTarvoDlg::contextMenuEvent(QContextMenuEvent* event) { m_pContextMenu->pop
 
 void CTarvoDlg::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.fillRect(rect(), kBackdrop);
+  painter.fillRect(rect(), kBase);  // behind the background picture, should it be missing
 }
 
 bool CTarvoDlg::OverHotspot(QPoint point) const { return m_pHotspot->geometry().contains(point); }
@@ -300,7 +289,7 @@ void CTarvoDlg::UpdateControls() {
 
 void CTarvoDlg::SetLabelColour(QLabel* label, bool inputGiven) {
   QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, inputGiven ? kInputGiven : kInputMissing);
+  palette.setColor(QPalette::WindowText, inputGiven ? kGold : kInputMissing);
   label->setPalette(palette);
   label->repaint();
 }

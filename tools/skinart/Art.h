@@ -2,10 +2,15 @@
 // full-colour picture; main.cpp turns them into the resource files.
 #pragma once
 
+#include "skin/SkinGeometry.h"
+
 #include <QImage>
 #include <QPainter>
 
 namespace skinart {
+
+// The window's places and colours are the program's own.
+using namespace tarvo::skin;
 
 // The gold medallion with the product's initial: the logo and the icon.
 void PaintMedallion(QPainter& painter, QPointF centre, double radius);

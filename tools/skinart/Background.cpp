@@ -2,7 +2,7 @@
 // outline, the cards behind the controls, the logo and the product title.
 #include "Art.h"
 #include "Outline.h"
-#include "SkinGeometry.h"
+#include "skin/SkinGeometry.h"
 
 #include <QFont>
 #include <QLinearGradient>

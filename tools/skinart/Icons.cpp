@@ -1,7 +1,7 @@
 // The logo medallion, the title buttons, the icons, the image strip and the
 // hand cursor.
 #include "Art.h"
-#include "SkinGeometry.h"
+#include "skin/SkinGeometry.h"
 
 #include <QFont>
 #include <QLinearGradient>

@@ -1,6 +1,6 @@
 #include "Outline.h"
 
-#include "SkinGeometry.h"
+#include "skin/SkinGeometry.h"
 
 #include <QPolygon>
 #include <QRegion>
@@ -11,6 +11,8 @@
 
 namespace skinart {
 namespace {
+
+using namespace tarvo::skin;
 
 constexpr int kRows = kOutlineBottom - kOutlineTop;
 
