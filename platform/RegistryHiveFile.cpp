@@ -75,14 +75,19 @@ LONG WriteAll(int fd, const std::string& text) {
   return WriteFully(fd, text) ? ERROR_SUCCESS : ErrorFromErrno(errno, ERROR_CANTWRITE);
 }
 
-// True for name == base + "." + six characters of mkostemp's alphabet: the
-// temporary files that WriteAtomically makes.
+// The temporary files that WriteAtomically makes: the hive's name, a dot,
+// six characters of mkostemps's alphabet and ".tmp". The suffix keeps a
+// user's own "user.reg.backup" or "user.reg.old123" from ever looking like
+// one of ours.
+constexpr std::string_view kTemporarySuffix = ".tmp";
+constexpr std::size_t kRandomChars = 6;
+
 bool IsTemporaryOf(std::string_view name, std::string_view base) {
-  constexpr std::size_t kRandomChars = 6;
-  if (name.size() != base.size() + 1 + kRandomChars || !name.starts_with(base) || name[base.size()] != '.') {
+  if (name.size() != base.size() + 1 + kRandomChars + kTemporarySuffix.size() || !name.starts_with(base) ||
+      name[base.size()] != '.' || !name.ends_with(kTemporarySuffix)) {
     return false;
   }
-  for (const char c : name.substr(base.size() + 1)) {
+  for (const char c : name.substr(base.size() + 1, kRandomChars)) {
     const bool alphabet = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
     if (!alphabet) return false;
   }
@@ -172,11 +177,11 @@ LONG RegistryHiveFile::Load(RegistryHive& hive) const {
 LONG RegistryHiveFile::WriteAtomically(const std::string& text) const {
   // First, so that the space they take is free for this write.
   RemoveStaleTemporaries(m_path);
-  std::string pattern = m_path + ".XXXXXX";
+  std::string pattern = m_path + "." + std::string(kRandomChars, 'X') + std::string(kTemporarySuffix);
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
-  // mkostemp makes the file 0600, so the hive is private from its first byte.
-  UniqueFd fd(::mkostemp(name.data(), O_CLOEXEC));
+  // mkostemps makes the file 0600, so the hive is private from its first byte.
+  UniqueFd fd(::mkostemps(name.data(), static_cast<int>(kTemporarySuffix.size()), O_CLOEXEC));
   if (!fd) return ErrorFromErrno(errno, ERROR_CANTWRITE);
   const std::string temp(name.data());
   const auto fail = [&](LONG rc) {

@@ -108,16 +108,17 @@ TEST_F(RegistryHiveFileTest, FilesArePrivateAndNoTemporaryFileStays) {
 
   // What writers killed before their rename left is removed by the next
   // write; names that merely look alike are not the writers' and stay.
-  const std::set<std::string> stale = {"user.reg.a1B2c3", "user.reg.ZZZZZZ", "user.reg.000000"};
-  const std::set<std::string> lookAlikes = {"user.reg.a1B2c",  "user.reg.a1B2c3d", "user.reg.a_B-c3",
-                                            "user.regXa1B2c3", "xuser.reg.a1B2c3", "user.reg.a1B2c3.bak"};
+  const std::set<std::string> stale = {"user.reg.a1B2c3.tmp", "user.reg.ZZZZZZ.tmp", "user.reg.000000.tmp"};
+  const std::set<std::string> lookAlikes = {"user.reg.backup",   "user.reg.a1B2c.tmp",  "user.reg.a1B2c3d.tmp",
+                                            "user.reg.a_B-c3.tmp", "user.regXa1B2c3.tmp", "xuser.reg.a1B2c3.tmp",
+                                            "user.reg.a1B2c3.tmp.bak"};
   for (const std::set<std::string>* names : {&stale, &lookAlikes}) {
     for (const std::string& name : *names) testenv::WriteFile(dir / name, "REGEDIT4\n\n");
   }
-  std::filesystem::create_symlink("user.reg", dir / "user.reg.Linked");
+  std::filesystem::create_symlink("user.reg", dir / "user.reg.Linked.tmp");
   ASSERT_EQ(SetDword(key.get(), "VerboseMode", 2), ERROR_SUCCESS);
   std::set<std::string> kept = lookAlikes;
-  kept.insert({"user.reg", "user.reg.lock", "user.reg.Linked"});
+  kept.insert({"user.reg", "user.reg.lock", "user.reg.Linked.tmp"});
   EXPECT_EQ(NamesIn(dir), kept);
 }
 
