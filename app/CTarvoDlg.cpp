@@ -38,9 +38,6 @@ using namespace tarvo::skin;
 
 namespace {
 
-constexpr const char kSourceFilter[] = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*|";
-constexpr const char kSourceNotAvailable[] = "This contact source is not available in this version of Tarvo.";
-constexpr const char kCaption[] = "Tarvo";
 
 using zplatform::PlaceControl;
 
@@ -317,7 +314,7 @@ void CTarvoDlg::OnDelete() {
 }
 
 void CTarvoDlg::OnBrowseSource() {
-  const std::optional<std::string> path = zplatform::GetOpenFileName(kSourceFilter);
+  const std::optional<std::string> path = zplatform::GetOpenFileName(Text(IDS_SOURCE_FILTER));
   if (!path) return;
   m_pSource->setText(QString::fromStdString(*path));
   UpdateControls();
@@ -338,7 +335,7 @@ std::unique_ptr<CContactPickerDlg> CTarvoDlg::CreatePicker(int buttonId) {
 void CTarvoDlg::OnPickContacts(int buttonId) {
   std::unique_ptr<CContactPickerDlg> picker = m_pickerFactory(buttonId);
   if (!picker) {
-    zplatform::MessageBox(kSourceNotAvailable, kCaption);
+    zplatform::MessageBox(Text(IDS_SOURCE_NOT_AVAILABLE), Text(IDS_APP_TITLE));
     return;
   }
   const int result = picker->exec();

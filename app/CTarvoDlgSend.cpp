@@ -11,24 +11,17 @@
 #include "mailing/SignatureFooter.h"
 
 #include <zerth/CZerthUtility.h>
-#include <zplatform/Resources.h>
 #include <zplatform/UiServices.h>
 
 #include <QAbstractItemModel>
 #include <QLineEdit>
 #include <QTreeView>
 
-#include <string_view>
 
 namespace {
 
-std::string Text(UINT id) { return zplatform::LoadStringResource(id); }
-
-// The text with its first `mark` replaced by value.
-std::string Put(std::string text, std::string_view mark, const std::string& value) {
-  if (const auto at = text.find(mark); at != std::string::npos) text.replace(at, mark.size(), value);
-  return text;
-}
+using tarvo::Put;
+using tarvo::Text;
 
 UINT SourceMessage(SourceStatus status) {
   return status == SourceStatus::CannotOpen ? tarvo::IDS_CANNOT_OPEN_SOURCE : tarvo::IDS_CANNOT_READ_SOURCE;

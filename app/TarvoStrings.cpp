@@ -49,11 +49,26 @@ constexpr std::array kStrings{
                               "Incorrect format of the signature file. Please reinstall application."},
     zplatform::StringResource{IDS_CONFIRM_SEND, "You are about to send %d e-mail messages. Press OK to continue."},
     zplatform::StringResource{IDS_REPORT_INCOMPLETE, "The delivery report could not be written completely to %1."},
+    zplatform::StringResource{IDS_SOURCE_NOT_AVAILABLE, "This contact source is not available in this version of Tarvo."},
+    zplatform::StringResource{IDS_SOURCE_FILTER, "Text Files (*.txt)|*.txt|All Files (*.*)|*.*|"},
+    zplatform::StringResource{IDS_IMPORT_FILTER,
+                              "Text files (*.txt)|*.txt|CSV files (*.csv)|*.csv|All files (*.*)|*.*|"},
+    zplatform::StringResource{IDS_IMPORT_CANNOT_OPEN, "Unable to open source file"},
+    zplatform::StringResource{IDS_IMPORT_CANNOT_READ, "Unable to read source file"},
+    zplatform::StringResource{IDS_IMPORT_BAD_LAYOUT, "Internal error. Incorrect file type. Import aborted"},
+    zplatform::StringResource{IDS_IMPORT_SUMMARY, "Import completed.\nContacts imported:\t%d\t\nEntries ignored:\t%d\t"},
     zplatform::StringResource{IDS_REPORT_NOT_WRITTEN, "The delivery report could not be written. Tried %1 to %2."},
 };
 
 }  // namespace
 
 void RegisterStrings() { zplatform::RegisterStringTable(kStrings); }
+
+std::string Text(UINT id) { return zplatform::LoadStringResource(id); }
+
+std::string Put(std::string text, std::string_view mark, std::string_view value) {
+  if (const auto at = text.find(mark); at != std::string::npos) text.replace(at, mark.size(), value);
+  return text;
+}
 
 }  // namespace tarvo

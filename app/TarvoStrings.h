@@ -4,6 +4,9 @@
 
 #include <zplatform/WinTypes.h>
 
+#include <string>
+#include <string_view>
+
 namespace tarvo {
 
 // "&About Tarvo...", the window menu item of the About box.
@@ -34,7 +37,24 @@ inline constexpr UINT IDS_CONFIRM_SEND = 209;
 inline constexpr UINT IDS_REPORT_INCOMPLETE = 210;
 inline constexpr UINT IDS_REPORT_NOT_WRITTEN = 211;
 
+// "This contact source is not available in this version of Tarvo."
+inline constexpr UINT IDS_SOURCE_NOT_AVAILABLE = 220;
+// The filter of the message source's file dialog.
+inline constexpr UINT IDS_SOURCE_FILTER = 221;
+// The contact import: its file filter, its messages, and the summary with a
+// %d for the contacts imported and one for the entries ignored.
+inline constexpr UINT IDS_IMPORT_FILTER = 230;
+inline constexpr UINT IDS_IMPORT_CANNOT_OPEN = 231;
+inline constexpr UINT IDS_IMPORT_CANNOT_READ = 232;
+inline constexpr UINT IDS_IMPORT_BAD_LAYOUT = 233;
+inline constexpr UINT IDS_IMPORT_SUMMARY = 234;
+
 // Registers the table; call once at start-up, before any string is loaded.
 void RegisterStrings();
+
+// The string with this id.
+std::string Text(UINT id);
+// The text with its first `mark` (such as "%d" or "%1") replaced by value.
+std::string Put(std::string text, std::string_view mark, std::string_view value);
 
 }  // namespace tarvo

@@ -2,6 +2,7 @@
 
 #include "CContactFileReader.h"
 #include "DialogFont.h"
+#include "TarvoStrings.h"
 
 #include <zplatform/DialogControls.h>
 #include <zplatform/DialogUnits.h>
@@ -25,14 +26,7 @@ using zplatform::DluRect;
 
 namespace {
 
-constexpr const char kCaption[] = "Tarvo";
 constexpr const char kTitle[] = "Import contacts from file";
-constexpr const char kFilter[] = "Text files (*.txt)|*.txt|CSV files (*.csv)|*.csv|All files (*.*)|*.*|";
-constexpr const char kCannotOpen[] = "Unable to open source file";
-// A file that opened but failed while being read: half a file is not a
-// completed import, so no summary and no contacts.
-constexpr const char kCannotRead[] = "Unable to read source file";
-constexpr const char kBadLayout[] = "Internal error. Incorrect file type. Import aborted";
 
 // In the order of the layouts: the index is the layout code.
 constexpr const char* kFileTypes[] = {
@@ -72,8 +66,8 @@ std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
 
 // "%d" of the counts; 64 bits, because a file may have more lines than an int counts.
 std::string Summary(std::int64_t imported, std::int64_t ignored) {
-  return "Import completed.\nContacts imported:\t" + std::to_string(imported) + "\t\nEntries ignored:\t" +
-         std::to_string(ignored) + "\t";
+  return tarvo::Put(tarvo::Put(tarvo::Text(tarvo::IDS_IMPORT_SUMMARY), "%d", std::to_string(imported)), "%d",
+                    std::to_string(ignored));
 }
 
 }  // namespace
@@ -133,7 +127,7 @@ void CImportDlg::OnSelchangeFileType() {
 }
 
 void CImportDlg::OnBrowse() {
-  const std::optional<std::string> path = zplatform::GetOpenFileName(kFilter);
+  const std::optional<std::string> path = zplatform::GetOpenFileName(tarvo::Text(tarvo::IDS_IMPORT_FILTER));
   if (path) m_pSourceFile->setText(QString::fromUtf8(path->data(), static_cast<qsizetype>(path->size())));
 }
 
@@ -150,13 +144,14 @@ bool CImportDlg::ImportFile() {
   CContactFileReader::Result result = reader.Read(path);
   switch (result.status) {
     case CContactFileReader::Status::CannotOpen:
-      zplatform::MessageBox(kCannotOpen, kCaption);
+      zplatform::MessageBox(tarvo::Text(tarvo::IDS_IMPORT_CANNOT_OPEN), tarvo::Text(tarvo::IDS_APP_TITLE));
       return false;
     case CContactFileReader::Status::ReadError:
-      zplatform::MessageBox(kCannotRead, kCaption);
+      // Half a file is not a completed import: no summary, no contacts.
+      zplatform::MessageBox(tarvo::Text(tarvo::IDS_IMPORT_CANNOT_READ), tarvo::Text(tarvo::IDS_APP_TITLE));
       return false;
     case CContactFileReader::Status::BadLayout:
-      zplatform::MessageBox(kBadLayout, kCaption);
+      zplatform::MessageBox(tarvo::Text(tarvo::IDS_IMPORT_BAD_LAYOUT), tarvo::Text(tarvo::IDS_APP_TITLE));
       return false;
     case CContactFileReader::Status::Completed:
       break;
@@ -167,6 +162,6 @@ bool CImportDlg::ImportFile() {
   // than INT_MAX contacts would not fit in memory long before.)
   m_aContacts.Reserve(static_cast<int>(std::min<std::size_t>(result.contacts.size(), INT_MAX)));
   for (CContact& contact : result.contacts) m_aContacts.Add(std::move(contact));
-  zplatform::MessageBox(Summary(result.ImportedCount(), result.IgnoredCount()), kCaption);
+  zplatform::MessageBox(Summary(result.ImportedCount(), result.IgnoredCount()), tarvo::Text(tarvo::IDS_APP_TITLE));
   return true;
 }
