@@ -1,6 +1,8 @@
 // LoadLibrary and friends over dlopen, with the Windows library names mapped
 // to their Linux files and the Windows-like search order.
 #include <zplatform/DynamicLibrary.h>
+
+#include <zplatform/AsciiText.h>
 #include <zplatform/ProgramDir.h>
 
 #include <dlfcn.h>
@@ -26,22 +28,11 @@ bool IsRegularFile(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool EndsWithDll(std::string_view name) {
-  if (name.size() < 4) return false;
-  std::string tail(name.substr(name.size() - 4));
-  std::transform(tail.begin(), tail.end(), tail.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return tail == ".dll";
-}
-
 }  // namespace
 
 std::string MapLibraryName(std::string_view name) {
-  if (!EndsWithDll(name) || name.find('/') != std::string_view::npos) return std::string(name);
-  std::string stem(name.substr(0, name.size() - 4));
-  std::transform(stem.begin(), stem.end(), stem.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return "lib" + stem + ".so";
+  if (!EndsWithNoCase(name, ".dll") || name.find('/') != std::string_view::npos) return std::string(name);
+  return "lib" + ToLowerAscii(name.substr(0, name.size() - 4)) + ".so";
 }
 
 std::string SearchLibrary(std::string_view name) {

@@ -1,6 +1,7 @@
 // GetProfileInt over the user's win.ini, then the one beside the program.
 #include <zplatform/Profile.h>
 
+#include <zplatform/AsciiText.h>
 #include <zplatform/ProgramDir.h>
 
 #include <algorithm>
@@ -13,22 +14,13 @@
 
 namespace {
 
-// win.ini is a few lines; a file beyond this is not read at all.
-constexpr std::uintmax_t kMaxProfileBytes = 1u << 20;
+using zplatform::EqualsNoCase;
+using zplatform::Trim;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return fold(x) == fold(y); });
-}
+// win.ini is a few lines; a file beyond this is not read at all.
+constexpr std::uintmax_t kMaxProfileBytes = 1u << 20;
 
 // The text after "key=" in the first [section] of that name holding the key,
 // or nothing when the file is missing, too large or has no such key.
@@ -45,11 +37,11 @@ std::optional<std::string> ProfileValue(const std::string& file, std::string_vie
     if (line.empty() || line.front() == ';') continue;
     if (line.front() == '[') {
       const std::size_t close = line.find(']');
-      inSection = close != std::string_view::npos && EqualNoCase(Trim(line.substr(1, close - 1)), section);
+      inSection = close != std::string_view::npos && EqualsNoCase(Trim(line.substr(1, close - 1)), section);
       continue;
     }
     const std::size_t equals = line.find('=');
-    if (inSection && equals != std::string_view::npos && EqualNoCase(Trim(line.substr(0, equals)), key)) {
+    if (inSection && equals != std::string_view::npos && EqualsNoCase(Trim(line.substr(0, equals)), key)) {
       return std::string(Trim(line.substr(equals + 1)));
     }
   }

@@ -1,43 +1,33 @@
 // Keys and values of one hive, looked up as the registry does.
 #include "RegistryHive.h"
 
+#include <zplatform/AsciiText.h>
+
 #include <algorithm>
 
 namespace zplatform::registry {
 
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string FoldAscii(std::string_view text) {
-  std::string folded(text);
-  for (char& c : folded) c = FoldAscii(c);
-  return folded;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
-}
 
 bool IsSameOrAncestor(std::string_view ancestor, std::string_view path) {
-  if (path.size() < ancestor.size() || !EqualNoCase(path.substr(0, ancestor.size()), ancestor)) return false;
+  if (path.size() < ancestor.size() || !EqualsNoCase(path.substr(0, ancestor.size()), ancestor)) return false;
   return path.size() == ancestor.size() || path[ancestor.size()] == '\\';
 }
 
 bool KeyPathLess::operator()(std::string_view a, std::string_view b) const {
   // The separator ranks below every byte a key name may hold (names have no
   // control bytes), which keeps each subtree in one piece.
-  auto rank = [](char c) { return c == '\\' ? 0u : static_cast<unsigned>(static_cast<unsigned char>(FoldAscii(c))); };
+  auto rank = [](char c) { return c == '\\' ? 0u : static_cast<unsigned>(static_cast<unsigned char>(ToLowerAscii(c))); };
   return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
                                       [&](char x, char y) { return rank(x) < rank(y); });
 }
 
 const RegValue* RegistryKey::FindValue(std::string_view name) const {
-  auto it = m_index.find(FoldAscii(name));
+  auto it = m_index.find(ToLowerAscii(name));
   return it == m_index.end() ? nullptr : &m_values[it->second];
 }
 
 bool RegistryKey::SetValue(std::string_view name, DWORD type, std::string_view data) {
-  auto [it, inserted] = m_index.try_emplace(FoldAscii(name), m_values.size());
+  auto [it, inserted] = m_index.try_emplace(ToLowerAscii(name), m_values.size());
   if (inserted) {
     m_values.push_back({std::string(name), type, std::string(data)});
     return true;
@@ -50,7 +40,7 @@ bool RegistryKey::SetValue(std::string_view name, DWORD type, std::string_view d
 }
 
 bool RegistryKey::DeleteValue(std::string_view name) {
-  auto it = m_index.find(FoldAscii(name));
+  auto it = m_index.find(ToLowerAscii(name));
   if (it == m_index.end()) return false;
   const std::size_t gone = it->second;
   m_values.erase(m_values.begin() + static_cast<std::ptrdiff_t>(gone));

@@ -4,6 +4,7 @@
 // regard to ASCII case, and keep the spelling they were stored with.
 #pragma once
 
+#include <zplatform/AsciiText.h>
 #include <zplatform/WinTypes.h>
 
 #include <cstddef>
@@ -15,11 +16,9 @@
 
 namespace zplatform::registry {
 
-// ASCII-only folding: the registry's names are byte strings here, and bytes
-// above 0x7F are parts of UTF-8 characters that must not be touched one by one.
-char FoldAscii(char c);
-std::string FoldAscii(std::string_view text);
-bool EqualNoCase(std::string_view a, std::string_view b);
+// Names compare with ASCII-only folding (zplatform/AsciiText.h): they are
+// byte strings here, and bytes above 0x7F are parts of UTF-8 characters that
+// must not be touched one by one.
 
 // True when path is ancestor or itself: "A\B" is an ancestor of "a\b\C".
 bool IsSameOrAncestor(std::string_view ancestor, std::string_view path);

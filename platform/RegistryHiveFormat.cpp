@@ -1,6 +1,8 @@
 // Reading and writing the REGEDIT4 text of a hive.
 #include "RegistryHiveFormat.h"
 
+#include <zplatform/AsciiText.h>
+
 #include <cstdint>
 #include <cstdio>
 
@@ -32,10 +34,6 @@ int HexDigit(char c) {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
-}
-
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-  return s.size() >= prefix.size() && EqualNoCase(s.substr(0, prefix.size()), prefix);
 }
 
 // Well-formed UTF-8 without C0 or C1 control characters: text that can stand
@@ -152,11 +150,11 @@ bool HiveParser::ParseSection(std::string_view line) {
   const std::size_t slash = path.find('\\');
   std::string_view root = path.substr(0, slash);
   std::string full;
-  if (EqualNoCase(root, kCurrentUserRoot)) {
+  if (EqualsNoCase(root, kCurrentUserRoot)) {
     full = kCurrentUserRoot;
-  } else if (EqualNoCase(root, kLocalMachineRoot)) {
+  } else if (EqualsNoCase(root, kLocalMachineRoot)) {
     full = kLocalMachineRoot;
-  } else if (EqualNoCase(root, kClassesRoot)) {
+  } else if (EqualsNoCase(root, kClassesRoot)) {
     full = kClassesRootPath;
   } else {
     return Fail("a key outside HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE and HKEY_CLASSES_ROOT");

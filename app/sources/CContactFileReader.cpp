@@ -2,6 +2,7 @@
 
 #include "CTextLineReader.h"
 
+#include <zplatform/AsciiText.h>
 #include <zplatform/UniqueFd.h>
 
 #include <utility>
@@ -11,16 +12,8 @@
 
 namespace {
 
-// White space as the C library's isspace sees it in the "C" locale. Bytes of
-// multi-byte characters are all above 0x7F, so trimming keeps them whole.
-constexpr std::string_view kWhiteSpace = " \t\r\n\v\f";
-
-std::string_view Trim(std::string_view text) {
-  const auto first = text.find_first_not_of(kWhiteSpace);
-  if (first == std::string_view::npos) return {};
-  const auto last = text.find_last_not_of(kWhiteSpace);
-  return text.substr(first, last - first + 1);
-}
+// White space as the C library's isspace sees it in the "C" locale.
+using zplatform::Trim;
 
 // Opens a regular file for reading. Directories, devices and pipes are
 // refused: reading them either fails or never ends. O_NONBLOCK only keeps the

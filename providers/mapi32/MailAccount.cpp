@@ -3,6 +3,7 @@
 
 #include "Charset.h"
 
+#include <zplatform/AsciiText.h>
 #include <zplatform/ProgramDir.h>
 #include <zplatform/Registry.h>
 
@@ -60,10 +61,17 @@ long ReadSeconds(const char* name, long fallback) {
   return std::min(value, kMax);
 }
 
+StartTlsPolicy ParseStartTls(std::string_view text) {
+  if (text.empty() || zplatform::EqualsNoCase(text, "required")) return StartTlsPolicy::Required;
+  if (zplatform::EqualsNoCase(text, "when offered")) return StartTlsPolicy::WhenOffered;
+  return StartTlsPolicy::Unknown;
+}
+
 SmtpSettings ReadSmtpSettings() {
   SmtpSettings smtp;
   smtp.server = ReadAccountValue("Server");
-  smtp.startTls = ReadAccountValue("StartTLS");
+  smtp.startTlsText = ReadAccountValue("StartTLS");
+  smtp.startTls = ParseStartTls(smtp.startTlsText);
   smtp.user = ReadRawValue("User");
   smtp.passwordCommand = ReadRawValue("PasswordCommand");
   smtp.caFile = ReadRawValue("CaFile");

@@ -9,11 +9,16 @@ namespace mapi32 {
 
 inline constexpr const char* kMailAccountKey = "Software\\Zerth\\Mail";
 
+// "StartTLS" as read: empty means Required; any other text is Unknown, and
+// a message through smtp:// then fails with a message that names it.
+enum class StartTlsPolicy { Required, WhenOffered, Unknown };
+
 // How the "smtp" transport reaches the server.
 struct SmtpSettings {
   std::string server;           // "Server": smtp://host[:port][/ehlo-name] or smtps://...
-  std::string startTls;         // "StartTLS": "required" (empty means that) or "when offered"
-                                // (without TLS only when there is no user to log on)
+  StartTlsPolicy startTls = StartTlsPolicy::Required;  // "StartTLS": "required" or "when offered"
+                                                      // (without TLS only when there is no user to log on)
+  std::string startTlsText;     // "StartTLS" as written, for the message about an unknown value
   std::string user;             // "User": login name; empty means no AUTH
   std::string passwordCommand;  // "PasswordCommand": /bin/sh command whose first output line is the password
   std::string caFile;           // "CaFile": PEM certificates trusted instead of the system's

@@ -3,9 +3,10 @@
 // packages installed on the sender's machine.
 #include "MimeTypes.h"
 
+#include <zplatform/AsciiText.h>
+
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <string>
 #include <utility>
 
@@ -64,9 +65,7 @@ std::string_view ContentTypeForName(std::string_view fileName) {
   constexpr std::string_view kDefault = "application/octet-stream";
   auto dot = fileName.rfind('.');
   if (dot == std::string_view::npos || dot + 1 == fileName.size()) return kDefault;
-  std::string extension(fileName.substr(dot + 1));
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const std::string extension = zplatform::ToLowerAscii(fileName.substr(dot + 1));
   auto found = std::find_if(kTypes.begin(), kTypes.end(), [&](const auto& entry) { return entry.first == extension; });
   return found == kTypes.end() ? kDefault : found->second;
 }

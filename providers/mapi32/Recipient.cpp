@@ -8,7 +8,7 @@
 
 #include <gmime/gmime.h>
 
-#include <strings.h>
+#include <zplatform/AsciiText.h>
 
 #include <optional>
 
@@ -18,8 +18,7 @@ namespace {
 
 std::string_view WithoutSmtpPrefix(std::string_view text) {
   constexpr std::string_view kPrefix = "SMTP:";
-  if (text.size() >= kPrefix.size() && strncasecmp(text.data(), kPrefix.data(), kPrefix.size()) == 0)
-    text.remove_prefix(kPrefix.size());
+  if (zplatform::StartsWithNoCase(text, kPrefix)) text.remove_prefix(kPrefix.size());
   return text;
 }
 

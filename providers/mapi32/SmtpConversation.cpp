@@ -6,7 +6,7 @@
 #include "CurlStringList.h"
 #include "SigpipeGuard.h"
 
-#include <strings.h>
+#include <zplatform/AsciiText.h>
 
 #include <algorithm>
 #include <array>
@@ -17,13 +17,11 @@ namespace mapi32 {
 
 namespace {
 
+using zplatform::StartsWithNoCase;
+
 void InitCurlOnce() {
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && strncasecmp(text.data(), prefix.data(), prefix.size()) == 0;
 }
 
 std::string_view WithoutLineEnd(std::string_view line) {
@@ -37,7 +35,7 @@ bool IsImplicitTls(const std::string& server) { return StartsWithNoCase(server, 
 // a logon, TLS is required whatever the setting (a server, or a man in the
 // middle, that leaves STARTTLS out would otherwise read it).
 long TlsPolicy(const SmtpSettings& settings, bool logon) {
-  if (!logon && !IsImplicitTls(settings.server) && strcasecmp(settings.startTls.c_str(), "when offered") == 0)
+  if (!logon && !IsImplicitTls(settings.server) && settings.startTls == StartTlsPolicy::WhenOffered)
     return CURLUSESSL_TRY;
   return CURLUSESSL_ALL;
 }

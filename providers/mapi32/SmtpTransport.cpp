@@ -4,7 +4,7 @@
 
 #include "MapiError.h"
 
-#include <strings.h>
+#include <zplatform/AsciiText.h>
 
 namespace mapi32 {
 
@@ -12,9 +12,7 @@ namespace {
 
 constexpr int kMaxTries = 3;
 
-bool StartsWithNoCase(const std::string& text, const char* prefix) {
-  return strncasecmp(text.c_str(), prefix, std::char_traits<char>::length(prefix)) == 0;
-}
+using zplatform::StartsWithNoCase;
 
 // 530 authentication required, 534 mechanism too weak, 535 credentials
 // invalid, 538 encryption required for the mechanism.
@@ -74,10 +72,9 @@ void SmtpTransport::checkSettings() const {
   if (!StartsWithNoCase(m_settings.server, "smtp://") && !StartsWithNoCase(m_settings.server, "smtps://"))
     FailWith(MAPI_E_LOGIN_FAILURE, "the SMTP server \"" + m_settings.server + "\" (Server" + where +
                                        ") must start with smtp:// or smtps://");
-  const std::string& tls = m_settings.startTls;
-  if (!tls.empty() && strcasecmp(tls.c_str(), "required") != 0 && strcasecmp(tls.c_str(), "when offered") != 0)
-    FailWith(MAPI_E_LOGIN_FAILURE,
-             "StartTLS" + where + " is \"" + tls + "\"; it must be \"required\" or \"when offered\"");
+  if (m_settings.startTls == StartTlsPolicy::Unknown)
+    FailWith(MAPI_E_LOGIN_FAILURE, "StartTLS" + where + " is \"" + m_settings.startTlsText +
+                                       "\"; it must be \"required\" or \"when offered\"");
 }
 
 void SmtpTransport::fail(const SmtpOutcome& outcome) const {
@@ -85,7 +82,7 @@ void SmtpTransport::fail(const SmtpOutcome& outcome) const {
   if (outcome.stage == SmtpStage::Recipients && !outcome.recipient.empty()) text += " " + outcome.recipient;
   if (!outcome.replyText.empty()) text += "; it said: " + outcome.replyText;
   if (outcome.code == CURLE_USE_SSL_FAILED && !m_settings.user.empty() &&
-      strcasecmp(m_settings.startTls.c_str(), "when offered") == 0)
+      m_settings.startTls == StartTlsPolicy::WhenOffered)
     text += "; the password is never sent without TLS (StartTLS \"when offered\" goes without TLS only when User "
             "is empty)";
   FailWith(ResultCode(outcome), text);

@@ -6,15 +6,14 @@
 #include "SendmailTransport.h"
 #include "SmtpTransport.h"
 
+#include <zplatform/AsciiText.h>
+
 #include <algorithm>
-#include <cctype>
 
 namespace mapi32 {
 
 std::unique_ptr<Transport> MakeTransport(const MailAccount& account, LogonRequest request) {
-  std::string name = account.transport;
-  std::transform(name.begin(), name.end(), name.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const std::string name = zplatform::ToLowerAscii(account.transport);
   if (name.empty() || name == "outbox") return std::make_unique<OutboxTransport>(account.outbox);
   if (name == "smtp") return std::make_unique<SmtpTransport>(account.smtp, request);
   if (name == "sendmail")
