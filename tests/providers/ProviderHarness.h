@@ -3,6 +3,7 @@
 // registry, and messages read back by Python's email package (dump_mail.py).
 #pragma once
 
+#include "MailAccountValues.h"
 #include "MailDump.h"
 
 #include <zerth/mapi.h>
@@ -98,18 +99,7 @@ inline std::vector<fs::path> FilesIn(const fs::path& folder) {
   return files;
 }
 
-// Writes a REG_SZ value of the mail account.
-inline void SetAccountValue(const char* name, const std::string& value) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Zerth\\Mail", 0, nullptr, REG_OPTION_NON_VOLATILE,
-                           KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  EXPECT_EQ(RegSetValueEx(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                          static_cast<DWORD>(value.size() + 1)),
-            ERROR_SUCCESS);
-  RegCloseKey(key);
-}
-
+using testaccount::SetAccountValue;
 using testmail::Dump;
 using testmail::DumpMail;
 

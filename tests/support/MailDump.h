@@ -44,9 +44,12 @@ private:
   std::map<std::string, std::vector<std::string>> m_values;
 };
 
-inline Dump DumpMail(const std::filesystem::path& file) {
-  return Dump(testenv::RunCommand("/usr/bin/python3 " TARVO_SOURCE_DIR "/tests/providers/dump_mail.py '" +
-                                  file.string() + "'"));
+// With attachmentDir, every attachment's bytes are written there as
+// <n>.bin, n counting from 0.
+inline Dump DumpMail(const std::filesystem::path& file, const std::filesystem::path& attachmentDir = {}) {
+  std::string command = "/usr/bin/python3 " TARVO_SOURCE_DIR "/tests/support/dump_mail.py '" + file.string() + "'";
+  if (!attachmentDir.empty()) command += " '" + attachmentDir.string() + "'";
+  return Dump(testenv::RunCommand(command));
 }
 
 }  // namespace testmail

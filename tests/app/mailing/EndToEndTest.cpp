@@ -5,6 +5,7 @@
 #include "mailing/CResultMap.h"
 #include "CTarvoDlg.h"
 #include "mailing/DeliveryReport.h"
+#include "MailAccountValues.h"
 #include "MailDump.h"
 #include "ResourceIds.h"
 #include "SmtpTestServer.h"
@@ -31,6 +32,7 @@
 namespace fs = std::filesystem;
 using namespace tarvo;
 using providertest::SmtpTestServer;
+using testaccount::SetAccountValue;
 using providertest::UniqueAddress;
 
 namespace {
@@ -50,15 +52,6 @@ const zplatform::UiHooks g_hooks{
       return true;
     },
 };
-
-void SetAccountValue(const std::string& name, const std::string& value) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Zerth\\Mail", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueEx(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                static_cast<DWORD>(value.size() + 1));
-  RegCloseKey(key);
-}
 
 // Imports names and addresses separated by ";" through button 1020.
 void ImportThroughThePicker(CTarvoDlg& dlg, const std::string& path) {

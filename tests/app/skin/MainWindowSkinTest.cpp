@@ -3,10 +3,10 @@
 // body, the title buttons' skins, and the rendered shape.
 #include "CTarvoDlg.h"
 #include "ResourceIds.h"
-#include "SkinResources.h"
+#include "skin/SkinResources.h"
 #include "TarvoStrings.h"
-#include "WindowOutline.h"
-#include "WindowShape.h"
+#include "skin/WindowOutline.h"
+#include "skin/WindowShape.h"
 
 #include <zplatform/UiServices.h>
 

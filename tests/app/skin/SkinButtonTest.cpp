@@ -1,10 +1,10 @@
 // CSkinButton on the offscreen platform: the region made from a mask, the
 // skin and its size, drawing through the mask in each draw mode, pressed
 // tracking, hover, and the check box and radio kinds.
-#include "CSkinButton.h"
-#include "RegionFromMask.h"
+#include "skin/CSkinButton.h"
+#include "skin/RegionFromMask.h"
 #include "ResourceIds.h"
-#include "SkinResources.h"
+#include "skin/SkinResources.h"
 
 #include <QApplication>
 #include <QSignalSpy>

@@ -1,8 +1,8 @@
 // The contact file reader on real files: the three layouts, the separator
 // rules, trimming, the "@" test, the counts, line ends, bytes that are not
 // text, files that cannot be opened or read, and a layout index out of range.
-#include "CContactFileReader.h"
-#include "CTextLineReader.h"
+#include "sources/CContactFileReader.h"
+#include "sources/CTextLineReader.h"
 #include "TestEnv.h"
 
 #include <gtest/gtest.h>

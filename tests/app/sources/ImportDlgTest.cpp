@@ -1,7 +1,7 @@
 // The "Import contacts from file" picker: its controls, browsing, every
 // message, the dialog staying open until an import completes, and the
 // hand-over to the main dialog.
-#include "CImportDlg.h"
+#include "sources/CImportDlg.h"
 #include "CTarvoDlg.h"
 #include "ResourceIds.h"
 #include "TarvoStrings.h"

@@ -1,6 +1,6 @@
 // The text-mode line reader: the same lines come out whatever the chunk
 // size, so a CR LF, a NUL or a line end split across two reads changes nothing.
-#include "CTextLineReader.h"
+#include "sources/CTextLineReader.h"
 #include "TestEnv.h"
 
 #include <gtest/gtest.h>

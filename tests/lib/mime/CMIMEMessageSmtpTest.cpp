@@ -5,6 +5,7 @@
 #include <zerth/CMIMEMessage.h>
 #include <zerth/CSMTP.h>
 
+#include "MailDump.h"
 #include "SmtpTestServer.h"
 #include "TestEnv.h"
 
@@ -50,15 +51,17 @@ TEST(CMIMEMessageSmtp, AttachmentArrivesWithTheFilesBytes) {
 
   const auto out = dir.path() / "out";
   std::filesystem::create_directories(out);
-  EXPECT_EQ(testenv::RunCommand("/usr/bin/python3 '" READ_ATTACHMENTS_SCRIPT "' '" + messages[0].string() + "' '" + out.string() + "'"),
-            "multipart/mixed -\n"
-            "text/plain Content-Type,Content-Transfer-Encoding -\n"
-            "application/octet-stream Content-Type,Content-Transfer-Encoding,Content-Disposition figures.bin\n"
-            "application/octet-stream Content-Type,Content-Transfer-Encoding,Content-Disposition "
-            "\xC3\x9C" "bersicht  X-Injected: yes    Injected text.txt\n");
+  const testmail::Dump dump = testmail::DumpMail(messages[0], out);
+  EXPECT_EQ(dump.one("type"), "multipart/mixed");
+  EXPECT_EQ(dump.all("part"),
+            (std::vector<std::string>{
+                "text/plain|Content-Type,Content-Transfer-Encoding|",
+                "application/octet-stream|Content-Type,Content-Transfer-Encoding,Content-Disposition|figures.bin",
+                "application/octet-stream|Content-Type,Content-Transfer-Encoding,Content-Disposition|"
+                "\xC3\x9C" "bersicht  X-Injected: yes    Injected text.txt"}));
   EXPECT_EQ(testenv::ReadFile(out / "0.bin"), bytes);
   EXPECT_EQ(testenv::ReadFile(out / "1.bin"), oddBytes);
-  EXPECT_EQ(testenv::ReadFile(out / "text.txt"), "Hello Ann,\r\n.\r\nthe figures are attached.");
+  EXPECT_EQ(dump.one("body"), "Hello Ann,\r\n.\r\nthe figures are attached.");
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ import subprocess
 import sys
 import warnings
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import test_server  # noqa: E402
 from test_server import state_file, write_atomically  # noqa: E402
 

@@ -1,7 +1,11 @@
 #!/usr/bin/python3
 """Prints one message file as Python's email package reads it, one
 "key<TAB>value" line per fact (\\, newline, CR and tab escaped; absent
-headers empty; attachment facts joined by "|")."""
+headers empty; attachment and part facts joined by "|").
+
+    dump_mail.py MESSAGE [OUTDIR]
+
+With OUTDIR, every attachment's bytes go to OUTDIR/<n>.bin (n from 0)."""
 import email.parser
 import email.policy
 import hashlib
@@ -42,10 +46,16 @@ def main():
     if body is not None:
         out("body-charset", body.get_content_charset() or "")
         out("body", body.get_content())
-    for part in msg.iter_attachments():
+    if msg.is_multipart():
+        for part in msg.iter_parts():
+            out("part", "|".join([part.get_content_type(), ",".join(part.keys()), part.get_filename() or ""]))
+    for number, part in enumerate(msg.iter_attachments()):
         data = part.get_payload(decode=True) or b""
         out("attachment", "|".join([part.get_filename() or "", part.get_content_type(), str(len(data)),
                                     hashlib.sha256(data).hexdigest()]))
+        if len(sys.argv) > 2:
+            with open(f"{sys.argv[2]}/{number}.bin", "wb") as f:
+                f.write(data)
 
     out("defects", ",".join(type(d).__name__ for part in msg.walk() for d in part.defects))
 
