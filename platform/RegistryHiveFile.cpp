@@ -3,7 +3,7 @@
 
 #include "RegistryHiveFormat.h"
 
-#include <zplatform/FdIo.h>
+#include <zplatform/AtomicFile.h>
 #include <zplatform/UniqueFd.h>
 #include <zplatform/WholeFile.h>
 
@@ -14,7 +14,6 @@
 #include <set>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -69,10 +68,6 @@ void ReportDamage(const std::string& path, const struct stat& st, const std::str
   if (!reported.insert(std::move(identity)).second) return;
   std::fprintf(stderr, "zerth registry: %s: %s; the file is left as it is and changes to it are refused\n",
                path.c_str(), detail.c_str());
-}
-
-LONG WriteAll(int fd, const std::string& text) {
-  return WriteFully(fd, text) ? ERROR_SUCCESS : ErrorFromErrno(errno, ERROR_CANTWRITE);
 }
 
 // The temporary files that WriteAtomically makes: the hive's name, a dot,
@@ -175,28 +170,12 @@ LONG RegistryHiveFile::Load(RegistryHive& hive) const {
 }
 
 LONG RegistryHiveFile::WriteAtomically(const std::string& text) const {
+  static_assert(kRandomChars == kAtomicTempRandomChars, "RemoveStaleTemporaries must know the temporary names");
   // First, so that the space they take is free for this write.
   RemoveStaleTemporaries(m_path);
-  std::string pattern = m_path + "." + std::string(kRandomChars, 'X') + std::string(kTemporarySuffix);
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  // mkostemps makes the file 0600, so the hive is private from its first byte.
-  UniqueFd fd(::mkostemps(name.data(), static_cast<int>(kTemporarySuffix.size()), O_CLOEXEC));
-  if (!fd) return ErrorFromErrno(errno, ERROR_CANTWRITE);
-  const std::string temp(name.data());
-  const auto fail = [&](LONG rc) {
-    ::unlink(temp.c_str());
-    return rc;
-  };
-
-  if (LONG rc = WriteAll(fd.get(), text); rc != ERROR_SUCCESS) return fail(rc);
-  if (::fsync(fd.get()) != 0 || ::close(fd.release()) != 0) return fail(ERROR_CANTWRITE);
-  if (::rename(temp.c_str(), m_path.c_str()) != 0) return fail(ErrorFromErrno(errno, ERROR_CANTWRITE));
-
-  // Make the rename itself durable.
-  UniqueFd dir(::open(DirectoryOf(m_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir) ::fsync(dir.get());
-  return ERROR_SUCCESS;
+  // 0600: the hive is private from its first byte.
+  const AtomicWriteResult result = WriteFileAtomically(m_path, text, 0600, kTemporarySuffix);
+  return result.ok() ? ERROR_SUCCESS : ErrorFromErrno(result.error, ERROR_CANTWRITE);
 }
 
 }  // namespace zplatform::registry

@@ -7,9 +7,11 @@
 #include "MailAccount.h"
 
 #include <zerth/Crypt.h>
+#include <zplatform/AtomicFile.h>
 #include <zplatform/ProgramDir.h>
 #include <zplatform/Registry.h>
 #include <zplatform/UniqueFd.h>
+#include <zplatform/WholeFile.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -59,13 +61,14 @@ bool IsKeyText(std::string_view text) {
   return true;
 }
 
+// The key text, or nothing when the file is missing, damaged or not a
+// regular file. A link is not followed, and O_NONBLOCK keeps a FIFO in its
+// place from stalling the open.
 std::optional<std::string> ReadKeyFile() {
-  UniqueFd fd(::open(PasswordStore::KeyFilePath().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-  if (!fd) return std::nullopt;
-  std::array<char, kKeyHexDigits + 2> buffer{};
-  ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
-  if (got <= 0) return std::nullopt;
-  std::string text(buffer.data(), static_cast<std::size_t>(got));
+  UniqueFd fd(::open(PasswordStore::KeyFilePath().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK));
+  std::string text;
+  if (!fd || zplatform::ReadWholeFd(fd.get(), kKeyHexDigits + 1, text) != zplatform::WholeFileStatus::Ok)
+    return std::nullopt;
   if (!text.empty() && text.back() == '\n') text.pop_back();
   if (!IsKeyText(text)) return std::nullopt;
   return text;
@@ -83,21 +86,16 @@ std::optional<std::string> NewKeyText() {
   return text;
 }
 
-// A new key file, written under a temporary name and renamed; a key file
-// that is damaged is replaced (what it enciphered is lost anyway).
+// A new key file, replacing the old one whole; a key file that is damaged
+// is replaced (what it enciphered is lost anyway).
 std::optional<std::string> CreateKeyFile() {
   std::optional<std::string> key = NewKeyText();
   if (!key) return std::nullopt;
   const std::string path = PasswordStore::KeyFilePath();
   ::mkdir(zplatform::UserConfigDir().c_str(), 0700);
-  const std::string tmp = path + ".tmp" + std::to_string(::getpid());
-  UniqueFd fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
-  std::string line = *key + "\n";
-  bool ok = fd && ::write(fd.get(), line.data(), line.size()) == static_cast<ssize_t>(line.size()) &&
-            ::fsync(fd.get()) == 0 && fd.close() == 0 && ::rename(tmp.c_str(), path.c_str()) == 0;
-  if (!ok) {
-    Warn("cannot write the key file " + path + ": " + std::strerror(errno));
-    ::unlink(tmp.c_str());
+  const zplatform::AtomicWriteResult written = zplatform::WriteFileAtomically(path, *key + "\n", 0600);
+  if (!written.ok()) {
+    Warn("cannot write the key file " + path + ": " + std::strerror(written.error));
     return std::nullopt;
   }
   return key;
