@@ -1,5 +1,7 @@
 #include "TarvoStrings.h"
 
+#include "mailing/SignatureFooter.h"
+
 #include <zplatform/Resources.h>
 
 #include <array>
@@ -33,7 +35,7 @@ constexpr const char kReportFooter[] =
 constexpr std::array kStrings{
     zplatform::StringResource{IDS_ABOUTBOX, "&About Tarvo..."},
     zplatform::StringResource{IDS_APP_TITLE, "Tarvo"},
-    zplatform::StringResource{IDS_FOOTER_KEY, "KDW Tansy Lanterns 2.7"},
+    zplatform::StringResource{IDS_FOOTER_KEY, kFooterKey},
     zplatform::StringResource{IDS_REPORT_HEADER, kReportHeader},
     zplatform::StringResource{IDS_REPORT_FOOTER, kReportFooter},
     zplatform::StringResource{IDS_WEB_HOST, "www.tarvo.example"},

@@ -6,6 +6,7 @@
 #include "zerth/Crypt.h"
 
 #include "SideBySide.h"
+#include "mailing/SignatureFooter.h"
 
 #include <benchmark/benchmark.h>
 
@@ -22,7 +23,8 @@
 namespace {
 
 
-constexpr const char* kKey = "KDW Tansy Lanterns 2.7";
+// The key the program deciphers key.sig with.
+constexpr const char* kKey = kFooterKey;
 
 using bench::SideBySide;
 

@@ -1,28 +1,22 @@
-// Builds signature footer files for tests: N, then the text enciphered under
-// the footer key from a zero chaining block.
+// Signature footer files for tests: sealed like make-keysig seals them, with
+// a forged length N or extra bytes where a test needs a damaged file.
 #pragma once
 
-#include <zerth/Crypt.h>
+#include "mailing/SignatureFooter.h"
 
 #include <cstdint>
 #include <string>
 
 namespace testkeysig {
 
-inline constexpr char kFooterKey[] = "KDW Tansy Lanterns 2.7";
-
-// The file bytes for a footer text; length overrides N, extra bytes are
-// appended unenciphered after the text's whole blocks.
+// The file bytes for a footer text; length overrides N (little-endian, the
+// first 4 bytes), extra bytes are appended unenciphered after the text's
+// whole blocks.
 inline std::string Make(const std::string& text, std::int64_t length = -1, const std::string& tail = {}) {
-  std::string cipher = text;
-  cipher.resize((text.size() + 7) / 8 * 8, '\0');
-  Crypt crypt(kFooterKey);
-  Crypt::Block chain{0, 0};
-  crypt.Encrypt(reinterpret_cast<unsigned char*>(cipher.data()), static_cast<std::uint32_t>(cipher.size()), chain);
-  const auto n = static_cast<std::uint32_t>(length < 0 ? static_cast<std::int64_t>(text.size()) : length);
-  std::string file;
-  for (int shift = 0; shift < 32; shift += 8) file += static_cast<char>((n >> shift) & 0xFF);
-  return file + cipher + tail;
+  std::string file = SealSignatureFooter(text, kFooterKey);
+  if (length >= 0)
+    for (int i = 0; i < 4; ++i) file[i] = static_cast<char>((static_cast<std::uint64_t>(length) >> (8 * i)) & 0xFF);
+  return file + tail;
 }
 
 }  // namespace testkeysig

@@ -6,9 +6,17 @@
 
 using testenv::TempDir;
 
-TEST(SignatureFooterTest, LengthRulesAndShortFiles) {
+TEST(SignatureFooterTest, SealsPinnedBytesAndReadsByTheLengthRules) {
   const std::string text = "--\nSent to <NAME> with Tarvo\n";  // 29 bytes: a partial last block
   const std::string big(100000, 'x');
+  // N = 20 little-endian, then the text and 4 zero bytes enciphered from a
+  // zero chaining block: computed with tests/lib/crypto/crypt_reference.py.
+  const std::string pinnedText = "--\nSent with Tarvo.\n";
+  const std::string pinnedFile(
+      "\x14\x00\x00\x00\x45\xef\x7f\xa3\xf1\x27\x42\x25\x10\x4f\x40\x78\x61\x39\x49\x20\x2e\xa9\x32\x08"
+      "\x15\xa1\xa5\x02",
+      28);
+  EXPECT_EQ(SealSignatureFooter(pinnedText, kFooterKey), pinnedFile);
   struct FooterCase {
     const char* what;
     std::string file;
@@ -17,6 +25,7 @@ TEST(SignatureFooterTest, LengthRulesAndShortFiles) {
   };
   const FooterCase cases[] = {
       {"whole footer", testkeysig::Make(text), FooterStatus::Ok, text},
+      {"pinned bytes", pinnedFile, FooterStatus::Ok, pinnedText},
       {"first bytes only", testkeysig::Make(text, 4), FooterStatus::Ok, "--\nS"},
       {"N = 0", testkeysig::Make(text, 0), FooterStatus::BadFormat, ""},
       {"N negative", testkeysig::Make(text, 0xFFFFFFFF), FooterStatus::BadFormat, ""},
@@ -30,13 +39,13 @@ TEST(SignatureFooterTest, LengthRulesAndShortFiles) {
     const auto path = dir.path() / "key.sig";
     testenv::WriteFile(path, c.file);
     std::string footer = "unchanged";
-    EXPECT_EQ(ReadSignatureFooter(path.string(), testkeysig::kFooterKey, footer), c.status) << c.what;
+    EXPECT_EQ(ReadSignatureFooter(path.string(), kFooterKey, footer), c.status) << c.what;
     EXPECT_EQ(footer, c.status == FooterStatus::Ok ? c.footer : "unchanged") << c.what;
   }
   std::string footer;
-  EXPECT_EQ(ReadSignatureFooter((dir.path() / "missing.sig").string(), testkeysig::kFooterKey, footer),
+  EXPECT_EQ(ReadSignatureFooter((dir.path() / "missing.sig").string(), kFooterKey, footer),
             FooterStatus::CannotOpen);
-  EXPECT_EQ(ReadSignatureFooter(dir.str(), testkeysig::kFooterKey, footer), FooterStatus::CannotRead);
+  EXPECT_EQ(ReadSignatureFooter(dir.str(), kFooterKey, footer), FooterStatus::CannotRead);
 }
 
 TEST(SignatureFooterTest, TrailingPartialBlockIsTakenAsStored) {
@@ -44,6 +53,6 @@ TEST(SignatureFooterTest, TrailingPartialBlockIsTakenAsStored) {
   TempDir dir;
   testenv::WriteFile(dir.path() / "key.sig", testkeysig::Make("ABCDEFGH", 11, "xyz"));
   std::string footer;
-  ASSERT_EQ(ReadSignatureFooter((dir.path() / "key.sig").string(), testkeysig::kFooterKey, footer), FooterStatus::Ok);
+  ASSERT_EQ(ReadSignatureFooter((dir.path() / "key.sig").string(), kFooterKey, footer), FooterStatus::Ok);
   EXPECT_EQ(footer, "ABCDEFGHxyz");
 }
