@@ -2,7 +2,7 @@
 // flock, changes as a read-modify-write of the whole file under an exclusive
 // flock on a lock file beside it (name.lock), written to a temporary file in
 // the same folder, synced and renamed over the hive (mode 0600). Temporary
-// files that killed writers left (name.XXXXXX) are removed by the next
+// files that killed writers left (name.XXXXXX.tmp) are removed by the next
 // writer. A hive that does not parse is reported once on stderr and never
 // rewritten.
 #pragma once
