@@ -12,6 +12,22 @@ trap 'rm -rf "$work"' EXIT
 cmake --install "$build_dir" --prefix "$work/prefix" > "$work/install.log"
 # The installed tree is relocatable: move it before anything uses it.
 mv "$work/prefix" "$work/moved"
+# The installed library exports its public classes (those its headers mark
+# ZERTH_API) and nothing else of its own: no internal class, no instantiation
+# of another library's template. The standard library's shared template
+# instantiations and the linker's symbols may be there.
+public=$(sed -n 's/^class ZERTH_API \([A-Za-z0-9_]*\).*/\1/p' "$work/moved/include/zerth/"*.h | paste -sd'|')
+library=$(find "$work/moved" -name libzerth.so -print -quit)
+symbols=$(nm -D --defined-only -C "${library:?libzerth.so not installed}" | cut -d' ' -f3-)
+leaks=$(echo "$symbols" |
+  grep -vE "^((typeinfo|typeinfo name|vtable|guard variable) for |(virtual|non-virtual) thunk to )?($public)(::|\$)" |
+  grep -vE '^([^ (]+ )?std::|^(__bss_start|_edata|_end)$' || true)
+if [ -z "$public" ] || [ -n "$leaks" ]; then
+  echo "libzerth.so exports more than its public classes (${public:-none found}):" >&2
+  echo "$leaks" >&2
+  exit 1
+fi
+
 cmake -S "$consumer_src" -B "$work/build" -G Ninja -DCMAKE_PREFIX_PATH="$work/moved" > "$work/configure.log"
 cmake --build "$work/build" > "$work/build.log"
 

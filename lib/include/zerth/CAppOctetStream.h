@@ -8,11 +8,12 @@
 #pragma once
 
 #include <zerth/CMIMEContentAgent.h>
+#include <zerth/Export.h>
 
 #include <cstddef>
 #include <string>
 
-class CAppOctetStream : public CMIMEContentAgent {
+class ZERTH_API CAppOctetStream : public CMIMEContentAgent {
 public:
   // The largest file attached, in bytes.
   static constexpr std::size_t kMaxAttachmentBytes = std::size_t{64} * 1024 * 1024;

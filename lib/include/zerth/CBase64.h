@@ -5,11 +5,12 @@
 #pragma once
 
 #include <zerth/CMIMECode.h>
+#include <zerth/Export.h>
 
 #include <cstdint>
 #include <string>
 
-class CBase64 : public CMIMECode {
+class ZERTH_API CBase64 : public CMIMECode {
 public:
   CBase64() = default;
   CBase64(const CBase64&) = default;

@@ -7,11 +7,12 @@
 // Only Text copies its argument.
 #pragma once
 
+#include <zerth/Export.h>
 #include <zerth/mapi.h>
 
 #include <string>
 
-class CIMapi {
+class ZERTH_API CIMapi {
 public:
   // Prepares an empty message and loads the provider when it is not loaded.
   // Error() then gives 61840 when the library is missing, 61841 when it has no

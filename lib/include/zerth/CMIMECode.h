@@ -3,9 +3,11 @@
 // state of one call at a time.
 #pragma once
 
+#include <zerth/Export.h>
+
 #include <string>
 
-class CMIMECode {
+class ZERTH_API CMIMECode {
 public:
   CMIMECode() = default;
   CMIMECode(const CMIMECode&) = default;

@@ -3,13 +3,15 @@
 // code; the MIME message's registry owns the agents. Also defines the codes.
 #pragma once
 
+#include <zerth/Export.h>
+
 #include <string>
 
 // Content-type codes of MIME parts.
 inline constexpr int MIME_TEXT_PLAIN = 0;        // rendered by CTextPlain
 inline constexpr int MIME_APP_OCTET_STREAM = 1;  // rendered by CAppOctetStream
 
-class CMIMEContentAgent {
+class ZERTH_API CMIMEContentAgent {
 public:
   explicit CMIMEContentAgent(int nMIMEType) : m_nMIMEType(nMIMEType) {}
   CMIMEContentAgent(const CMIMEContentAgent&) = default;

@@ -8,6 +8,7 @@
 
 #include <zerth/CMIMEContentAgent.h>
 #include <zerth/CMailMessage.h>
+#include <zerth/Export.h>
 
 #include <list>
 #include <memory>
@@ -15,7 +16,7 @@
 #include <string>
 #include <vector>
 
-class CMIMEMessage : public CMailMessage {
+class ZERTH_API CMIMEMessage : public CMailMessage {
 public:
   // Registers a CTextPlain at the current line width (76) and a
   // CAppOctetStream, on every construction. Lookups take the first match, so

@@ -9,17 +9,19 @@
 // overriding prepare_header/prepare_body and calling the base steps.
 #pragma once
 
+#include <zerth/Export.h>
+
 #include <ctime>
 #include <string>
 #include <vector>
 
-class CMailRecipient {
+class ZERTH_API CMailRecipient {
 public:
   std::string m_sAddress;  // the e-mail address
   std::string m_sName;     // the display name, possibly empty
 };
 
-class CMailMessage {
+class ZERTH_API CMailMessage {
 public:
   // Empty texts, no recipients, m_sMailer "Zerth Mailer", 76 characters per line.
   CMailMessage();

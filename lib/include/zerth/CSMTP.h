@@ -9,6 +9,7 @@
 #pragma once
 
 #include <zerth/CMailMessage.h>
+#include <zerth/Export.h>
 
 #include <memory>
 #include <string>
@@ -19,7 +20,7 @@ class BlockingSocket;
 class SmtpReplyBuffer;
 }  // namespace zerth::detail
 
-class CSMTP {
+class ZERTH_API CSMTP {
 public:
   // The reply each step expects and the text used when another one comes.
   struct response_code {

@@ -3,10 +3,11 @@
 #pragma once
 
 #include <zerth/CMIMEContentAgent.h>
+#include <zerth/Export.h>
 
 #include <string>
 
-class CTextPlain : public CMIMEContentAgent {
+class ZERTH_API CTextPlain : public CMIMEContentAgent {
 public:
   CTextPlain(int nContentType, unsigned nWrapPos = 76) : CMIMEContentAgent(nContentType), m_nWrapPos(nWrapPos) {}
   CTextPlain(const CTextPlain&) = default;

@@ -3,9 +3,11 @@
 // the registry (HKEY_CURRENT_USER\Software\Zerth, value "VerboseMode").
 #pragma once
 
+#include <zerth/Export.h>
+
 #include <string>
 
-class CZerthUtility {
+class ZERTH_API CZerthUtility {
 public:
   // The directory of the running program's executable (not of this library),
   // without a trailing slash, whatever its length: empty for a program in the

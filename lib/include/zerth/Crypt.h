@@ -5,9 +5,11 @@
 // Blocks are read and written big-endian on every processor.
 #pragma once
 
+#include <zerth/Export.h>
+
 #include <cstdint>
 
-class Crypt {
+class ZERTH_API Crypt {
 public:
   // One cipher block or chaining value: left half, then right half.
   struct Block {
