@@ -1,16 +1,16 @@
-// ShowVerboseTrace: no dialog with the switch off; with it on, the modal
-// dialog filled from the caller's texts, also when a worker thread traces;
+// ShowVerboseTrace and its dialog on the offscreen platform: no dialog with
+// the switch off; with it on, the modal dialog with the caller's texts, also
+// when a worker thread traces; "&Copy", "&Open" and the ways to close it;
 // without a GUI, a line on stderr.
 #include "CVerboseDlg.h"
-#include "GuiApp.h"
-#include "RegistryFixture.h"
+#include "TestEnv.h"
+#include "UiRecorder.h"
 #include "VerboseTrace.h"
 
 #include <zerth/CZerthUtility.h>
 
-#include <zplatform/UiServices.h>
-
-#include <QCoreApplication>
+#include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -21,107 +21,138 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <functional>
 #include <optional>
+#include <string>
 #include <thread>
+#include <tuple>
+#include <vector>
 
 namespace {
 
-// What the verbose dialog showed.
-struct Shown {
-  QString title;
-  QString action;
-  QString details;
-  bool openEnabled = false;
-};
-
-CVerboseDlg* OpenVerboseDialog() {
-  auto* dlg = dynamic_cast<CVerboseDlg*>(QApplication::activeModalWidget());
-  return dlg && dlg->isVisible() ? dlg : nullptr;
+template <typename T>
+T* Control(const CVerboseDlg& dlg, int id) {
+  return dlg.findChild<T*>(QString::number(id));
 }
 
-// Records the dialog's texts and closes it with "OK".
-Shown ReadAndClose(CVerboseDlg& dlg) {
-  const Shown shown{dlg.windowTitle(), dlg.findChild<QLabel*>(QString::number(CVerboseDlg::IDC_ACTION))->text(),
-                    dlg.findChild<QPlainTextEdit*>(QString::number(CVerboseDlg::IDC_DETAILS))->toPlainText(),
-                    dlg.findChild<QPushButton*>(QString::number(CVerboseDlg::IDC_OPEN))->isEnabled()};
-  QTest::mouseClick(dlg.findChild<QPushButton*>(QString::number(IDOK)), Qt::LeftButton);
-  return shown;
-}
+// What the dialog showed: title, action, details, "&Open" enabled.
+using Shown = std::tuple<std::string, std::string, std::string, bool>;
 
-// Runs a trace in this thread; a verbose dialog that opens meanwhile is read
-// and closed. Nothing when none opened.
-std::optional<Shown> Trace(const char* action, const char* details, int enableOpen) {
+// Runs a trace, here or in a worker thread, and reads and closes with "OK"
+// the verbose dialog that opens meanwhile; nothing when none opened.
+std::optional<Shown> Trace(const char* action, const char* details, int enableOpen, bool inWorker) {
   std::optional<Shown> shown;
+  std::atomic<bool> returned = false;
   QTimer poll;
   poll.setInterval(1);
-  QObject::connect(&poll, &QTimer::timeout, [&shown] {
-    if (CVerboseDlg* dlg = OpenVerboseDialog(); dlg && !shown) shown = ReadAndClose(*dlg);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* dlg = dynamic_cast<CVerboseDlg*>(QApplication::activeModalWidget());
+    if (!dlg || !dlg->isVisible() || shown) return;
+    EXPECT_EQ(dlg->thread(), QCoreApplication::instance()->thread());
+    EXPECT_FALSE(returned) << "the trace waits for the user";
+    shown = Shown{dlg->windowTitle().toStdString(),
+                  Control<QLabel>(*dlg, CVerboseDlg::IDC_ACTION)->text().toStdString(),
+                  Control<QPlainTextEdit>(*dlg, CVerboseDlg::IDC_DETAILS)->toPlainText().toStdString(),
+                  Control<QPushButton>(*dlg, CVerboseDlg::IDC_OPEN)->isEnabled()};
+    QTest::mouseClick(Control<QPushButton>(*dlg, IDOK), Qt::LeftButton);
   });
   poll.start();
-  ShowVerboseTrace(action, details, enableOpen);
+  auto trace = [&] {
+    ShowVerboseTrace(action, details, enableOpen);
+    returned = true;
+  };
+  if (!inWorker) {
+    trace();
+    return shown;
+  }
+  std::thread worker(trace);
+  // A worker that never comes back would hang the test run; end it instead.
+  if (!QTest::qWaitFor([&returned] { return returned.load(); }, 30000)) std::abort();
+  worker.join();
   return shown;
 }
 
-class VerboseTraceTest : public RegistryFixture {
-  GuiApp m_app;
+// A private, empty user hive for the switch.
+class PrivateHive : public ::testing::Test {
+  testenv::TempDir m_dir;
+  testenv::ScopedEnv m_config{"XDG_CONFIG_HOME", m_dir.str()};
+};
+
+class VerboseTraceTest : public PrivateHive {
+protected:
+  // The dialog shown, not modal, filled as the trace fills it.
+  void Show(const std::string& details, int enableOpen) {
+    m_dlg.SetAction("Receive file from FTP server");
+    m_dlg.SetDetails(details);
+    m_dlg.SetOpenEnabled(enableOpen);
+    m_dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_dlg));
+  }
+
+  int m_argc = 1;
+  char m_name[6] = "tests";
+  char* m_argv[2] = {m_name, nullptr};
+  QApplication m_app{m_argc, m_argv};
+  testui::UiRecorder m_ui{testui::UiRecorder::kShell};
+  CVerboseDlg m_dlg;
 };
 
 // No QApplication here: the library is used by a console program.
-class VerboseTraceConsoleTest : public RegistryFixture {};
+class VerboseTraceConsoleTest : public PrivateHive {};
 
 }  // namespace
 
 TEST_F(VerboseTraceTest, DialogOnlyWhileTheSwitchIsOnShowingWhatTheClientsPass) {
-  EXPECT_FALSE(Trace("Change directory on FTP server", "/pub", 0)) << "no key";
-  struct Call {
+  EXPECT_FALSE(Trace("Change directory on FTP server", "/pub", 0, false)) << "no key";
+  const struct {
     const char* action;
     const char* details;
     int enableOpen;
     const char* shownDetails;
-  };
-  const Call calls[] = {
-      {"Connect to FTP server", "ftp://ann:pw@ftp.example.org", 1, "ftp://ann:pw@ftp.example.org"},
-      {"Receive file from FTP server", "/pub/a.txt\r\n=>\r\n/tmp/a.txt", 0, "/pub/a.txt\n=>\n/tmp/a.txt"},
-      {"HTTP <b>POST</b> & more request", nullptr, 1, ""},  // shown as plain text
+    bool inWorker;
+  } calls[] = {
+      {"Connect to FTP server", "ftp://ann:pw@ftp.example.org", 1, "ftp://ann:pw@ftp.example.org", false},
+      {"Receive file from FTP server", "/pub/a.txt\r\n=>\r\n/tmp/a.txt", 0, "/pub/a.txt\n=>\n/tmp/a.txt", false},
+      {"HTTP <b>POST</b> & more request", nullptr, 1, "", false},
+      {"HTTP get request", "http://www.example.org/", 1, "http://www.example.org/", true},
   };
   CZerthUtility::SetVerboseFlag(1);
-  for (const Call& call : calls) {
-    const std::optional<Shown> shown = Trace(call.action, call.details, call.enableOpen);
-    ASSERT_TRUE(shown) << call.action;
-    EXPECT_EQ(shown->title, "Network Verbose Mode");
-    EXPECT_EQ(shown->action, call.action);
-    EXPECT_EQ(shown->details, call.shownDetails) << call.action;
-    EXPECT_EQ(shown->openEnabled, call.enableOpen != 0) << call.action;
-  }
+  for (const auto& call : calls)
+    EXPECT_EQ(Trace(call.action, call.details, call.enableOpen, call.inWorker),
+              Shown("Network Verbose Mode", call.action, call.shownDetails, call.enableOpen != 0));
   CZerthUtility::SetVerboseFlag(0);
-  EXPECT_FALSE(Trace("Change directory on FTP server", "/pub", 0)) << "switched off again";
+  EXPECT_FALSE(Trace("Change directory on FTP server", "/pub", 0, true)) << "switched off again";
 }
 
-TEST_F(VerboseTraceTest, WorkerThreadWaitsForTheDialogInTheGuiThread) {
-  CZerthUtility::SetVerboseFlag(1);
-  std::atomic<bool> returned = false;
-  std::optional<Shown> shown;
-  QTimer poll;
-  poll.setInterval(1);
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    CVerboseDlg* dlg = OpenVerboseDialog();
-    if (!dlg || shown) return;
-    EXPECT_EQ(dlg->thread(), QCoreApplication::instance()->thread());
-    EXPECT_FALSE(returned);  // the operation waits for the user
-    shown = ReadAndClose(*dlg);
-  });
-  poll.start();
+// "&Copy" puts the details on the clipboard exactly (CR LF kept), leaving
+// nothing selected; "&Open" hands them to the shell, only when enabled;
+// Enter and Escape close the dialog.
+TEST_F(VerboseTraceTest, CopyAndOpenTakeTheDetailsExactlyAndEnterOrEscapeClose) {
+  const std::string details = "/pub/r\xC3\xA9sum\xC3\xA9.txt\r\n=>\r\n/home/ann/r\xC3\xA9sum\xC3\xA9.txt";
+  Show(details, 1);
+  auto* edit = Control<QPlainTextEdit>(m_dlg, CVerboseDlg::IDC_DETAILS);
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  // The edit must not repaint while its text is selected for the copy.
+  std::vector<bool> updatesWhileCopying;
+  QObject::connect(clipboard, &QClipboard::dataChanged, [&] { updatesWhileCopying.push_back(edit->updatesEnabled()); });
+  QTest::mouseClick(Control<QPushButton>(m_dlg, CVerboseDlg::IDC_COPY), Qt::LeftButton);
+  EXPECT_EQ(clipboard->text().toStdString(), details);
+  EXPECT_EQ(updatesWhileCopying, std::vector<bool>{false});
+  EXPECT_TRUE(edit->updatesEnabled());
+  EXPECT_FALSE(edit->textCursor().hasSelection());
+  EXPECT_TRUE(edit->isReadOnly());
+  EXPECT_EQ(Control<QLabel>(m_dlg, CVerboseDlg::IDC_ACTION)->textFormat(), Qt::PlainText);  // no markup from servers
 
-  std::thread worker([&returned] {
-    ShowVerboseTrace("HTTP get request", "http://www.example.org/", 1);
-    returned = true;
-  });
-  // A worker that never comes back would hang the test run; end it instead.
-  if (!QTest::qWaitFor([&returned] { return returned.load(); }, 30000)) std::abort();
-  worker.join();
-  ASSERT_TRUE(shown);
-  EXPECT_EQ(shown->details, "http://www.example.org/");
+  QTest::mouseClick(Control<QPushButton>(m_dlg, CVerboseDlg::IDC_OPEN), Qt::LeftButton);
+  EXPECT_EQ(m_ui.opened, std::vector<std::string>{details});
+  EXPECT_TRUE(m_dlg.isVisible());
+  m_dlg.SetOpenEnabled(0);
+  EXPECT_FALSE(Control<QPushButton>(m_dlg, CVerboseDlg::IDC_OPEN)->isEnabled());
+  for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+    Show("http://www.example.org/", 1);
+    QTest::keyClick(&m_dlg, key);
+    EXPECT_FALSE(m_dlg.isVisible()) << key;
+  }
+  EXPECT_EQ(m_ui.opened.size(), 1u);
 }
 
 TEST_F(VerboseTraceConsoleTest, WithoutAGuiTheTraceGoesToStderr) {
@@ -132,13 +163,11 @@ TEST_F(VerboseTraceConsoleTest, WithoutAGuiTheTraceGoesToStderr) {
     char* argv[] = {name, nullptr};
     std::optional<QCoreApplication> app;
     if (coreApplication) app.emplace(argc, argv);
-
     testing::internal::CaptureStderr();
     ShowVerboseTrace("Send file to FTP server", "/tmp/a.txt\r\n=>\r\n/pub/a.txt", 0);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "Network Verbose Mode\nAction: Send file to FTP server\nDetails: /tmp/a.txt\r\n=>\r\n/pub/a.txt\n");
   }
-
   CZerthUtility::SetVerboseFlag(0);
   testing::internal::CaptureStderr();
   ShowVerboseTrace("Send file to FTP server", "/tmp/a.txt", 0);
