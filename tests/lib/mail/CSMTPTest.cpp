@@ -1,10 +1,12 @@
 // CSMTP against the SMTP server of the "smtp_server" fixture (aiosmtpd on
 // loopback): sessions, messages as stored byte for byte, refused recipients,
-// transparency dots, header texts kept to their lines, refused envelope
-// addresses, the failures before anything is sent, and the listeners that
-// misbehave on purpose.
+// dots at line starts, header texts kept to their lines, refused envelope
+// addresses, failures before anything is sent, the listeners that misbehave
+// on purpose, and a multipart message with attachments.
+#include <zerth/CMIMEMessage.h>
 #include <zerth/CSMTP.h>
 
+#include "MailDump.h"
 #include "SmtpTestServer.h"
 #include "TestEnv.h"
 
@@ -13,6 +15,7 @@
 #include <unistd.h>
 
 #include <cstddef>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,13 +33,13 @@ protected:
 
   // The one message the server stored for address (empty when not exactly one).
   std::string OnlyMessageFor(const std::string& address) const {
-    auto messages = m_server.messagesFor(address);
+    const auto messages = m_server.messagesFor(address);
     EXPECT_EQ(messages.size(), 1u) << address;
     return messages.size() == 1 ? testenv::ReadFile(messages[0]) : std::string();
   }
   bool NothingFor(const std::string& address) const { return m_server.messagesFor(address).empty(); }
 
-  static CMailMessage MessageTo(const std::string& address, const std::string& body) {
+  static CMailMessage MessageTo(const std::string& address, const std::string& body = "body") {
     CMailMessage message;
     message.m_sFrom = "sender@example.org";
     message.m_sSubject = "Test";
@@ -44,74 +47,64 @@ protected:
     message.AddRecipient(address.c_str(), "Ann");
     return message;
   }
+  // As formatted, with the empty line that the end-of-data line leaves.
+  static std::string AsStored(const CMailMessage& message) { return message.m_sHeader + message.m_sBody + "\r\n"; }
 
-  // Sends a message to a new address and expects it stored as formatted,
-  // with the empty line that the end-of-data line leaves.
-  void ExpectDelivered(CSMTP& smtp, const std::string& body = "body") {
+  // Sends a message to a new address and expects it stored as formatted:
+  // the session is still in step.
+  void ExpectDelivered(CSMTP& smtp) {
     const std::string to = UniqueAddress("ok");
-    CMailMessage message = MessageTo(to, body);
+    CMailMessage message = MessageTo(to);
     EXPECT_TRUE(smtp.SendMessageA(&message)) << smtp.GetLastError();
     EXPECT_EQ(OnlyMessageFor(to), AsStored(message));
   }
-  static std::string AsStored(const CMailMessage& message) { return message.m_sHeader + message.m_sBody + "\r\n"; }
 
   providertest::SmtpTestServer m_server;
 };
 
-TEST_F(CSMTPTest, FullSessionWithTwoMessagesDeliversThemAsFormatted) {
+// A refused recipient does not stop the transaction; a second message goes
+// on the same connection.
+TEST_F(CSMTPTest, SessionDeliversAsFormattedAndARefusedRecipientStopsNothing) {
   CSMTP smtp("127.0.0.1", Port());
   ASSERT_TRUE(smtp.Connect()) << smtp.GetLastError();
   EXPECT_TRUE(smtp.Connect());  // already connected: nothing more to do
-
-  std::string to = UniqueAddress("full");
-  CMailMessage message = MessageTo(to, "Hello\r\nWorld");
-  message.AddRecipient(UniqueAddress("second").c_str(), "");
+  const std::string refused = UniqueAddress("refuse"), to = UniqueAddress("full"), second = UniqueAddress("second");
+  CMailMessage message = MessageTo(refused, "Hello\r\nWorld");
+  message.AddRecipient(to.c_str(), "");
+  message.AddRecipient(second.c_str(), "");
   ASSERT_TRUE(smtp.SendMessageA(&message)) << smtp.GetLastError();
+  EXPECT_EQ(smtp.GetLastError(), "550:SMTP server error");
   EXPECT_EQ(OnlyMessageFor(to), AsStored(message));
-  auto envelope = ReadEnvelope(m_server.messagesFor(to).at(0));
+  const auto envelope = ReadEnvelope(m_server.messagesFor(to).at(0));
   EXPECT_EQ(envelope.mailFrom, "sender@example.org");
-  ASSERT_EQ(envelope.rcptTos.size(), 2u);
-  EXPECT_EQ(envelope.rcptTos[0], to);
-  ExpectDelivered(smtp);  // the second on the same connection
-
+  EXPECT_EQ(envelope.rcptTos, (std::vector<std::string>{to, second}));
+  EXPECT_TRUE(NothingFor(refused));
+  ExpectDelivered(smtp);
   EXPECT_TRUE(smtp.Disconnect());
-  EXPECT_EQ(smtp.GetLastError(), "OK");
   EXPECT_TRUE(smtp.Disconnect());  // no session: nothing to do
 }
 
-TEST_F(CSMTPTest, RefusedRecipientDoesNotStopTheTransaction) {
-  CSMTP smtp("127.0.0.1", Port());
-  ASSERT_TRUE(smtp.Connect()) << smtp.GetLastError();
-  std::string refused = UniqueAddress("refuse"), accepted = UniqueAddress("accepted");
-  CMailMessage message = MessageTo(refused, "body");
-  message.AddRecipient(accepted.c_str(), "");
-  EXPECT_TRUE(smtp.SendMessageA(&message));
-  EXPECT_EQ(smtp.GetLastError(), "550:SMTP server error");
-  EXPECT_EQ(OnlyMessageFor(accepted), AsStored(message));
-  EXPECT_EQ(ReadEnvelope(m_server.messagesFor(accepted).at(0)).rcptTos, std::vector<std::string>{accepted});
-  EXPECT_TRUE(NothingFor(refused));
-  ExpectDelivered(smtp);  // still in step
-}
-
 TEST_F(CSMTPTest, BodyLinesWithLeadingDotsAndHeaderTextArriveAsWritten) {
+  // Lone line breaks become CR LF, so a dot after them is a line start too.
   const std::pair<std::string, std::string> cases[] = {
       {".\r\n.abc\r\n..\r\nend", ".\r\n.abc\r\n..\r\nend\r\n"},
       {".abc", ".abc\r\n"},
-      // Lone line breaks become CR LF, so a dot after them is a line start too.
+      {" .x\r\na.\r\nb . c", " .x\r\na.\r\nb . c\r\n"},
       {"a\n.b\n.", "a\r\n.b\r\n.\r\n"},
+      {"a\r.\rb\n\r.", "a\r\n.\r\nb\r\n\r\n.\r\n"},
   };
   CSMTP smtp("127.0.0.1", Port());
   ASSERT_TRUE(smtp.Connect()) << smtp.GetLastError();
   for (const auto& [body, stored] : cases) {
-    std::string to = UniqueAddress("dots");
+    const std::string to = UniqueAddress("dots");
     CMailMessage message = MessageTo(to, body);
     ASSERT_TRUE(smtp.SendMessageA(&message)) << smtp.GetLastError();
     EXPECT_EQ(OnlyMessageFor(to), message.m_sHeader + stored + "\r\n");
   }
   // Line breaks in a subject or display name stay inside their header line:
   // they add no header line, end neither the header nor the data early.
-  std::string to = UniqueAddress("header"), injected = UniqueAddress("injected");
-  CMailMessage message = MessageTo(to, "body");
+  const std::string to = UniqueAddress("header"), injected = UniqueAddress("injected");
+  CMailMessage message = MessageTo(to);
   message.m_sSubject = "x\r\n.\r\nMAIL From: <evil@example.org>\r\nRCPT TO: <" + injected + ">";
   message.AddRecipient(UniqueAddress("named").c_str(), ("Bob\r\nBcc: " + injected + "\n\r\nInjected text").c_str());
   ASSERT_TRUE(smtp.SendMessageA(&message)) << smtp.GetLastError();
@@ -130,7 +123,7 @@ TEST_F(CSMTPTest, BodyLinesWithLeadingDotsAndHeaderTextArriveAsWritten) {
 TEST_F(CSMTPTest, BadEnvelopeAddressIsRefusedAndNothingSent) {
   CSMTP smtp("127.0.0.1", Port());
   ASSERT_TRUE(smtp.Connect()) << smtp.GetLastError();
-  std::string injected = UniqueAddress("injected");
+  const std::string injected = UniqueAddress("injected");
   const std::string lineBreak = " address contains a line break";
   const std::string forbidden = " address contains '<', '>', a blank or a control character";
   const struct {
@@ -149,7 +142,7 @@ TEST_F(CSMTPTest, BadEnvelopeAddressIsRefusedAndNothingSent) {
   };
   for (const auto& c : cases) {
     const std::string clean = UniqueAddress("clean");
-    CMailMessage message = MessageTo(clean, "body");
+    CMailMessage message = MessageTo(clean);
     message.m_sFrom = c.from;
     message.AddRecipient(c.to.c_str(), "");
     EXPECT_FALSE(smtp.SendMessageA(&message)) << c.from << " / " << c.to;
@@ -160,26 +153,7 @@ TEST_F(CSMTPTest, BadEnvelopeAddressIsRefusedAndNothingSent) {
   ExpectDelivered(smtp);  // had a command gone out, MAIL would meet a transaction in progress
 }
 
-TEST_F(CSMTPTest, SendingNeedsASessionAndRecipients) {
-  CSMTP smtp("127.0.0.1", Port());
-  CMailMessage message = MessageTo(UniqueAddress("unsent"), "body");
-  EXPECT_FALSE(smtp.SendMessageA(&message));
-  EXPECT_EQ(smtp.GetLastError(), "Must be connected");
-  EXPECT_TRUE(message.m_sHeader.empty()) << "not even formatted";
-
-  ASSERT_TRUE(smtp.Connect()) << smtp.GetLastError();
-  CMailMessage nobody;
-  nobody.m_sFrom = "me@example.org";
-  EXPECT_FALSE(smtp.SendMessageA(&nobody));
-  EXPECT_EQ(smtp.GetLastError(), "No Recipients");
-  ExpectDelivered(smtp);  // no MAIL went out: the next transaction starts cleanly
-
-  EXPECT_TRUE(smtp.Disconnect());
-  EXPECT_FALSE(smtp.SendMessageA(&message));
-  EXPECT_EQ(smtp.GetLastError(), "Must be connected");
-}
-
-TEST_F(CSMTPTest, ConnectFailsWithoutAServerAndServerPropertiesApplyAtTheNextConnect) {
+TEST_F(CSMTPTest, ConnectAndSendFailBeforeAnythingIsSent) {
   for (const char* host : {"no-such-host.invalid", ""}) {
     CSMTP smtp(host, Port());
     EXPECT_FALSE(smtp.Connect()) << host;
@@ -189,14 +163,24 @@ TEST_F(CSMTPTest, ConnectFailsWithoutAServerAndServerPropertiesApplyAtTheNextCon
   EXPECT_FALSE(smtp.Connect());
   EXPECT_EQ(smtp.GetLastError(), "Unable to connect to server");
   EXPECT_TRUE(smtp.Disconnect()) << "left not connected";
+  CMailMessage message = MessageTo(UniqueAddress("unsent"));
+  EXPECT_FALSE(smtp.SendMessageA(&message));
+  EXPECT_EQ(smtp.GetLastError(), "Must be connected");
+  EXPECT_TRUE(message.m_sHeader.empty()) << "not even formatted";
   smtp.SetServerProperties(nullptr, Port());
   EXPECT_EQ(smtp.GetPort(), 1u) << "a null host changes nothing";
 
   smtp.SetServerProperties("localhost", Port());
   ASSERT_TRUE(smtp.Connect()) << smtp.GetLastError();
-  EXPECT_EQ(smtp.GetLastError(), "Unable to connect to server") << "a success does not reset the error text";
-  ExpectDelivered(smtp);
+  EXPECT_EQ(smtp.GetLastError(), "Must be connected") << "a success does not reset the error text";
+  CMailMessage nobody;
+  nobody.m_sFrom = "me@example.org";
+  EXPECT_FALSE(smtp.SendMessageA(&nobody));
+  EXPECT_EQ(smtp.GetLastError(), "No Recipients");
+  ExpectDelivered(smtp);  // no MAIL went out: the next transaction starts cleanly
   EXPECT_TRUE(smtp.Disconnect());
+  EXPECT_FALSE(smtp.SendMessageA(&message));
+  EXPECT_EQ(smtp.GetLastError(), "Must be connected");
 }
 
 TEST_F(CSMTPTest, BadGreetingOrSilenceFailsConnect) {
@@ -205,7 +189,7 @@ TEST_F(CSMTPTest, BadGreetingOrSilenceFailsConnect) {
     smtp.SetTimeout(1);
     EXPECT_FALSE(smtp.Connect()) << quirk;
     EXPECT_EQ(smtp.GetLastError(), "Server didn't respond.") << quirk;
-    CMailMessage message = MessageTo("a@example.org", "body");
+    CMailMessage message = MessageTo("a@example.org");
     EXPECT_FALSE(smtp.SendMessageA(&message));
     EXPECT_EQ(smtp.GetLastError(), "Must be connected");
   }
@@ -214,7 +198,7 @@ TEST_F(CSMTPTest, BadGreetingOrSilenceFailsConnect) {
 TEST_F(CSMTPTest, QuitNotAnsweredWith221FailsButDisconnects) {
   CSMTP smtp("127.0.0.1", Port("QUIRKS_QUIT500_PORT"));
   ASSERT_TRUE(smtp.Connect()) << smtp.GetLastError();
-  CMailMessage message = MessageTo(UniqueAddress("quit"), "body");
+  CMailMessage message = MessageTo(UniqueAddress("quit"));
   EXPECT_TRUE(smtp.SendMessageA(&message)) << smtp.GetLastError();
   EXPECT_FALSE(smtp.Disconnect());
   EXPECT_EQ(smtp.GetLastError(), "500:SMTP server didn't terminate session");
@@ -256,7 +240,7 @@ TEST_F(CSMTPTest, MisbehavingServerFailsTheMessageAndEndsTheSession) {
 TEST_F(CSMTPTest, MultiLineRepliesInManySegmentsKeepTheSessionInStep) {
   CSMTP smtp("127.0.0.1", Port("QUIRKS_CHATTY_PORT"));
   ASSERT_TRUE(smtp.Connect()) << smtp.GetLastError();
-  std::string first = UniqueAddress("chatty"), second = UniqueAddress("chatty");
+  const std::string first = UniqueAddress("chatty"), second = UniqueAddress("chatty");
   CMailMessage one = MessageTo(first, "one"), two = MessageTo(second, ".two");
   ASSERT_TRUE(smtp.SendMessageA(&one)) << smtp.GetLastError();
   ASSERT_TRUE(smtp.SendMessageA(&two)) << smtp.GetLastError();
@@ -265,11 +249,48 @@ TEST_F(CSMTPTest, MultiLineRepliesInManySegmentsKeepTheSessionInStep) {
   EXPECT_EQ(OnlyMessageFor(first), AsStored(one));
   EXPECT_EQ(OnlyMessageFor(second), two.m_sHeader + ".two\r\n\r\n");
 
-  char host[256] = {};  // HELO names this host, as the system reports it
+  char host[256] = {};  // HELO names this host, as the system reports it, unpadded
   ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
   std::filesystem::path json = m_server.messagesFor(first).at(0);
   const std::string envelope = testenv::ReadFile(json.replace_extension(".json"));
   EXPECT_NE(envelope.find("\"helo\": \"" + std::string(host) + "\""), std::string::npos) << envelope;
+}
+
+// A multipart message read back from the spool by Python's email package:
+// each attachment arrives with the file's bytes and its name, however odd,
+// as one parameter of its own part headers.
+TEST_F(CSMTPTest, MultipartMessageArrivesWithTheFilesBytesAndNames) {
+  const testenv::TempDir dir;
+  std::mt19937 rng(5);
+  std::string bytes(5000, '\0');
+  for (auto& b : bytes) b = static_cast<char>(rng());
+  bytes[0] = '.';  // the data lines carry no dots, but the file may
+  testenv::WriteFile(dir.path() / "figures.bin", bytes);
+  // Line breaks in a name must not add part headers or end them early.
+  const std::string oddName = "\xC3\x9C" "bersicht\r\nX-Injected: yes\r\n\r\nInjected text.txt";
+  testenv::WriteFile(dir.path() / oddName, "odd");
+
+  const std::string to = UniqueAddress("mime");
+  CMIMEMessage message;
+  message.m_sFrom = "sender@example.org";
+  message.AddRecipient(to.c_str(), "Ann");
+  message.m_sBody = "Hello Ann,\r\n.\r\nthe figures are attached.";
+  message.AddMIMEPart((dir.path() / "figures.bin").c_str(), MIME_APP_OCTET_STREAM);
+  message.AddMIMEPart((dir.path() / oddName).c_str(), MIME_APP_OCTET_STREAM);
+  CSMTP smtp("127.0.0.1", Port());
+  ASSERT_TRUE(smtp.Connect()) << smtp.GetLastError();
+  ASSERT_TRUE(smtp.SendMessageA(&message)) << smtp.GetLastError();
+  EXPECT_EQ(OnlyMessageFor(to), AsStored(message));
+
+  const testmail::Dump dump = testmail::DumpMail(m_server.messagesFor(to).at(0), dir.path());
+  EXPECT_EQ(dump.one("type"), "multipart/mixed");
+  const std::string attachment = "application/octet-stream|Content-Type,Content-Transfer-Encoding,Content-Disposition|";
+  EXPECT_EQ(dump.all("part"),
+            (std::vector<std::string>{"text/plain|Content-Type,Content-Transfer-Encoding|", attachment + "figures.bin",
+                                      attachment + "\xC3\x9C" "bersicht  X-Injected: yes    Injected text.txt"}));
+  EXPECT_EQ(testenv::ReadFile(dir.path() / "0.bin"), bytes);
+  EXPECT_EQ(testenv::ReadFile(dir.path() / "1.bin"), "odd");
+  EXPECT_EQ(dump.one("body"), "Hello Ann,\r\n.\r\nthe figures are attached.");
 }
 
 }  // namespace

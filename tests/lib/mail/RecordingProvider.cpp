@@ -1,6 +1,6 @@
-// A stand-in provider that records what MAPISendMail receives, including the
-// state of the application's windows while the call runs, and answers with
-// the result code named by the subject's first character ('0' + code).
+// A stand-in provider that records what MAPISendMail receives, with the state
+// of the application's windows during the call, and answers with the result
+// code named by the subject's first character ('0' + code).
 #include "RecordingProvider.h"
 
 #include <zerth/mapi.h>
@@ -27,18 +27,14 @@ extern "C" MAPI_ULONG MAPISendMail(LHANDLE, MAPI_ULONG_PTR ulUIParam, MapiMessag
     const MapiRecipDesc& r = msg->lpRecips[i];
     g_call.recipients.push_back({r.ulRecipClass, r.lpszName ? r.lpszName : "", r.lpszAddress == nullptr});
   }
-  if (msg->nRecipCount > 0) {
-    static const MapiRecipDesc zero{};
-    g_call.spareRecipientZeroed = std::memcmp(&msg->lpRecips[msg->nRecipCount], &zero, sizeof zero) == 0;
-  }
+  static const MapiRecipDesc zero{};
+  g_call.spareRecipientZeroed =
+      msg->nRecipCount > 0 && std::memcmp(&msg->lpRecips[msg->nRecipCount], &zero, sizeof zero) == 0;
   for (MAPI_ULONG i = 0; i < msg->nFileCount; ++i) g_call.attachmentPositions.push_back(msg->lpFiles[i].nPosition);
-
   if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
-    const QCursor* cursor = QApplication::overrideCursor();
-    g_call.waitCursor = cursor && cursor->shape() == Qt::WaitCursor;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
+    g_call.waitCursor = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+    for (QWidget* w : QApplication::topLevelWidgets())
       if (w->isVisible()) g_call.ownerEnabled = g_call.ownerEnabled && w->isEnabled();
-    }
   }
   const char first = g_call.subject.empty() ? '0' : g_call.subject[0];
   return (first >= '0' && first <= '9') ? static_cast<MAPI_ULONG>(first - '0') : 0;

@@ -1,28 +1,25 @@
-// What the recording stand-in provider saw of the one call it received.
+// What the recording stand-in provider saw of the one call it received
+// (exported by it as RecordedMapiCall).
 #pragma once
 
 #include <string>
 #include <vector>
 
-struct RecordedRecipient {
-  unsigned recipClass;
-  std::string name;
-  bool addressIsNull;
-};
-
 struct RecordedCall {
+  struct Recipient {
+    unsigned recipClass;
+    std::string name;
+    bool addressIsNull;
+  };
   int calls = 0;
   unsigned long long uiParam = 0;
   unsigned flags = 0;
-  std::string subject;
-  std::string noteText;
-  std::vector<RecordedRecipient> recipients;
+  std::string subject, noteText;
+  std::vector<Recipient> recipients;
   std::vector<unsigned> attachmentPositions;
   bool spareRecipientZeroed = false;
-  // The application's state during the call.
-  bool waitCursor = false;
-  bool ownerEnabled = true;
+  bool waitCursor = false;    // during the call
+  bool ownerEnabled = true;   // every visible window, during the call
 };
 
-// Exported by the recording provider.
 using RecordedCallFn = const RecordedCall* (*)();
