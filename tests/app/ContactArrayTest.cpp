@@ -1,85 +1,80 @@
-// CContactArray: growth rule, order-keeping removal, bounds.
-#include "CContactArray.h"
+// CContactArray (copies, order-keeping removal, bounds) and MergeContacts
+// against the plain scan it replaces.
+#include "AppTestKit.h"
+#include "MergeContacts.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <random>
 #include <stdexcept>
-#include <string>
-#include <vector>
+
+using apptest::ContactsOf;
 
 namespace {
 
-CContact Numbered(int i) { return {"user" + std::to_string(i) + "@example.org", "User " + std::to_string(i)}; }
-
-CContactArray FirstNumbers(int count) {
-  CContactArray array;
-  for (int i = 0; i < count; ++i) array.Add(Numbered(i));
-  return array;
-}
-
-// 4 at least, an eighth of the size above 32 elements, 1024 at most; only when full.
-TEST(ContactArrayGrowth, GrowsWhenFullByAnEighthBetween4And1024) {
-  CContactArray array;
-  for (int i = 0; i < 20000; ++i) {
-    const int before = array.GetCapacity();
-    const bool wasFull = array.GetSize() == before;
-    ASSERT_EQ(array.Add(Numbered(i)), i);
-    ASSERT_EQ(array.GetCapacity() - before, wasFull ? std::clamp(i / 8, 4, 1024) : 0) << "at size " << i;
-  }
-  EXPECT_EQ(array[19999].m_sAddress, "user19999@example.org");
-}
-
-TEST(ContactArrayGrowth, ALargerRequestGetsExactlyWhatItAsks) {
-  CContactArray array;
-  array.SetSize(100);
-  EXPECT_EQ(array.GetCapacity(), 100);
-  EXPECT_TRUE(array[99].m_sAddress.empty());
-  array.Add(Numbered(0));
-  EXPECT_EQ(array.GetCapacity(), 112);  // 100 / 8 = 12
-  array.Reserve(5000);
-  array.Reserve(10);
-  array.SetSize(3);
-  EXPECT_EQ(array.GetSize(), 3);
-  EXPECT_EQ(array.GetCapacity(), 5000);
-  array.RemoveAll();
-  EXPECT_EQ(array.GetCapacity(), 0);
-}
+const apptest::Contacts kFive = {{"0@x", "N0"}, {"1@x", "N1"}, {"2@x", "N2"}, {"3@x", "N3"}, {"4@x", "N4"}};
 
 TEST(ContactArray, AddStoresACopyEvenOfItsOwnElementWhileFull) {
-  CContactArray array = FirstNumbers(4);
+  CContactArray array = apptest::ArrayOf({kFive[0], kFive[1], kFive[2], kFive[3]});
   ASSERT_EQ(array.GetSize(), array.GetCapacity());
   array.Add(array[0]);
-  EXPECT_EQ(array[4].m_sName, "User 0");
-  CContact contact = Numbered(7);
-  array.Add(contact);
-  contact.m_sName = "changed";
-  EXPECT_EQ(array.GetAt(5).m_sName, "User 7");
+  EXPECT_EQ(array[4].m_sName, "N0");
 }
 
-TEST(ContactArray, RemoveAtKeepsTheOrderOfTheRest) {
-  struct Case {
-    int index, count;
-    std::vector<int> left;
-  };
-  for (const Case& c : {Case{2, 1, {0, 1, 3, 4}}, Case{1, 3, {0, 4}}, Case{0, 5, {}}, Case{3, 0, {0, 1, 2, 3, 4}}}) {
-    CContactArray array = FirstNumbers(5);
-    array.RemoveAt(c.index, c.count);
-    ASSERT_EQ(array.GetSize(), int(c.left.size())) << c.index << "+" << c.count;
-    for (std::size_t i = 0; i < c.left.size(); ++i) EXPECT_EQ(array[int(i)].m_sAddress, Numbered(c.left[i]).m_sAddress);
+TEST(ContactArray, RemoveAtKeepsTheOrderOfTheRestAndRefusesRunsOutside) {
+  const std::vector<int> all = {0, 1, 2, 3, 4};
+  const std::tuple<int, int, std::vector<int>, bool> cases[] = {  // index, count, left, throws
+      {2, 1, {0, 1, 3, 4}, false}, {1, 3, {0, 4}, false}, {0, 5, {}, false}, {3, 0, all, false}, {5, 1, all, true},
+      {1, 5, all, true}, {-1, 1, all, true}, {0, -1, all, true}, {1, 0x7fffffff, all, true}};
+  for (const auto& [index, count, left, throws] : cases) {
+    CContactArray array = apptest::ArrayOf(kFive);
+    if (throws) EXPECT_THROW(array.RemoveAt(index, count), std::out_of_range) << index << "+" << count;
+    else array.RemoveAt(index, count);
+    apptest::Contacts expected;
+    for (int i : left) expected.push_back(kFive[std::size_t(i)]);
+    EXPECT_EQ(ContactsOf(array), expected) << index << "+" << count;
+  }
+  EXPECT_THROW(apptest::ArrayOf(kFive).GetAt(5), std::out_of_range);
+  EXPECT_THROW(apptest::ArrayOf(kFive)[-1], std::out_of_range);
+}
+
+// For each source contact, scan the whole target (which grows meanwhile) and
+// append the contact when no address is equal.
+void NaiveMerge(CContactArray& target, const CContactArray& source) {
+  for (int i = 0; i < source.GetSize(); ++i) {
+    bool found = false;
+    for (int j = 0; j < target.GetSize() && !found; ++j) found = target[j].m_sAddress == source[i].m_sAddress;
+    if (!found) target.Add(source[i]);
   }
 }
 
-TEST(ContactArray, OutOfRangeAccessAndRemovalThrowAndChangeNothing) {
-  CContactArray array = FirstNumbers(3);
-  EXPECT_THROW(array.GetAt(3), std::out_of_range);
-  EXPECT_THROW(array[-1], std::out_of_range);
-  EXPECT_THROW(array.RemoveAt(3), std::out_of_range);
-  EXPECT_THROW(array.RemoveAt(1, 3), std::out_of_range);
-  EXPECT_THROW(array.RemoveAt(-1), std::out_of_range);
-  EXPECT_THROW(array.RemoveAt(0, -1), std::out_of_range);
-  EXPECT_THROW(array.RemoveAt(1, 0x7fffffff), std::out_of_range);
-  EXPECT_EQ(array.GetSize(), 3);
+// Few distinct addresses, so that repeats are common, in the table too; one
+// run in four has many distinct ones.
+CContactArray RandomContacts(std::mt19937& random, bool wide) {
+  static const char* const pool[] = {"", "a@x", "A@x", "a@X", "b@y", "b@y ", " b@y", "\xc3\xa9@x", "\xc3\x89@x"};
+  const unsigned maxCount = wide ? 600 : 25;
+  CContactArray out;
+  for (unsigned i = 0, count = random() % (maxCount + 1); i < count; ++i)
+    out.Add(CContact(wide ? "u" + std::to_string(random() % (3 * maxCount)) : pool[random() % std::size(pool)],
+                     "name " + std::to_string(i)));
+  return out;
+}
+
+TEST(MergeContacts, MatchesTheScanOnRandomInputs) {
+  for (unsigned seed = 1; seed <= 400; ++seed) {
+    std::mt19937 random(seed);
+    CContactArray target = RandomContacts(random, seed % 4 == 0);
+    const CContactArray source = RandomContacts(random, seed % 4 == 0);
+    const apptest::Contacts sourceBefore = ContactsOf(source);
+    CContactArray expected = target;
+    NaiveMerge(expected, source);
+    MergeContacts(target, source);
+    ASSERT_EQ(ContactsOf(target), ContactsOf(expected)) << "seed " << seed;
+    ASSERT_EQ(ContactsOf(source), sourceBefore) << "seed " << seed;
+  }
+  CContactArray array = apptest::ArrayOf(kFive);
+  MergeContacts(array, array);  // into itself: nothing changes
+  EXPECT_EQ(ContactsOf(array), kFive);
 }
 
 }  // namespace

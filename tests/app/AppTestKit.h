@@ -1,0 +1,88 @@
+// What the tests of app/ share: the program's headers they all use,
+// recipient lists as plain pairs, a dialog's control by its id, and a window
+// shown and made active.
+#pragma once
+
+#include "CContactArray.h"
+#include "CTarvoDlg.h"
+#include "ResourceIds.h"
+#include "TarvoStrings.h"
+#include "TestEnv.h"
+#include "UiRecorder.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest/QTest>
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace apptest {
+
+using Contacts = std::vector<std::pair<std::string, std::string>>;  // address, name
+
+template <typename List>  // a CContactArray or a std::vector<CContact>
+Contacts ContactsOf(const List& list) {
+  Contacts out;
+  int size = 0;
+  if constexpr (requires { list.GetSize(); }) size = list.GetSize();
+  else size = int(list.size());
+  for (int i = 0; i < size; ++i) out.emplace_back(list[i].m_sAddress, list[i].m_sName);
+  return out;
+}
+
+inline CContactArray ArrayOf(const Contacts& contacts) {
+  CContactArray out;
+  for (const auto& [address, name] : contacts) out.Add(CContact(address, name));
+  return out;
+}
+
+// The dialog's control with this id: a control's id is its objectName.
+template <typename W = QWidget>
+W* Item(const QWidget& dialog, int id) {
+  return dialog.findChild<W*>(QString::number(id), Qt::FindDirectChildrenOnly);
+}
+
+inline void Click(const QWidget& dialog, int id) { QTest::mouseClick(Item<QPushButton>(dialog, id), Qt::LeftButton); }
+
+// Runs action; every modal dialog of the class opened meanwhile is recorded
+// (class, title, then the texts and titles of it and its children) and closed
+// with its first button.
+inline std::vector<QStringList> ModalsOpenedBy(const std::function<void()>& action, const char* className = "QDialog") {
+  std::vector<QStringList> seen;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&seen, className] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || !modal->isVisible() || !modal->inherits(className)) return;
+    seen.push_back({modal->metaObject()->className(), modal->windowTitle()});
+    QList<QObject*> objects = modal->findChildren<QObject*>();
+    for (QObject* object : objects << modal)
+      seen.back() << object->property("text").toString() << object->property("title").toString();
+    QTest::mouseClick(modal->findChild<QPushButton*>(), Qt::LeftButton);
+  });
+  poll.start(5);
+  action();
+  // A dialog the action queued (a posted event, a zero timer) opens while the
+  // queue drains; then the poll has seen everything there is.
+  for (int round = 0; round < 3; ++round) {
+    bool drained = false;
+    QTimer::singleShot(0, [&drained] { drained = true; });
+    while (!drained) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+  return seen;
+}
+
+// Shows the window and waits until it is active; a window that never gets
+// there fails the test.
+inline void ShowActive(QWidget& window) {
+  window.show();
+  QApplication::setActiveWindow(&window);
+  if (!QTest::qWaitForWindowActive(&window)) QTest::qFail("window did not become active", __FILE__, __LINE__);
+}
+
+}  // namespace apptest
