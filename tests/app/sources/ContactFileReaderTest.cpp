@@ -1,174 +1,141 @@
-// The contact file reader on real files: the three layouts, the separator
-// rules, trimming, the "@" test, the counts, line ends, bytes that are not
-// text, files that cannot be opened or read, and a layout index out of range.
+// The contact file reader and its text-mode line reader on real files: the
+// three layouts, the separator rules, trimming, the "@" test, the counts,
+// line ends, NULs, over-long lines, and files that cannot be opened or read.
+#include "../AppTestKit.h"
 #include "sources/CContactFileReader.h"
 #include "sources/CTextLineReader.h"
-#include "TestEnv.h"
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <utility>
-#include <vector>
+#include <tuple>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-using Contacts = std::vector<std::pair<std::string, std::string>>;  // address, name
+using namespace std::string_literals;
+using apptest::Contacts;
+using apptest::ContactsOf;
+using enum CContactFileReader::Layout;
 using Status = CContactFileReader::Status;
 
-constexpr int kAddressOnly = CContactFileReader::kAddressOnly;
-constexpr int kAddressThenName = CContactFileReader::kAddressThenName;
-constexpr int kNameThenAddress = CContactFileReader::kNameThenAddress;
+namespace {
 
-// The bytes of a literal, NULs included.
-template <std::size_t N>
-std::string Bytes(const char (&literal)[N]) {
-  return std::string(literal, N - 1);
-}
-
-Contacts ContactsOf(const CContactFileReader::Result& result) {
-  Contacts out;
-  for (const CContact& c : result.contacts) out.emplace_back(c.m_sAddress, c.m_sName);
-  return out;
-}
-
-struct ImportCase {
-  const char* name;
-  int layout;
-  std::string separator;
-  std::string content;
-  Contacts expected;
-  std::int64_t lines;
-};
-
-void PrintTo(const ImportCase& c, std::ostream* os) { *os << c.name; }
-
-class ContactFileReaderTest : public ::testing::TestWithParam<ImportCase> {
+class ContactFileReaderTest : public ::testing::Test {
 protected:
-  CContactFileReader::Result ReadContent(const std::string& content, int layout, const std::string& separator) {
-    const auto path = m_dir.path() / "contacts.txt";
-    testenv::WriteFile(path, content);
-    return CContactFileReader(layout, separator).Read(path.string());
+  CContactFileReader::Result Read(const std::string& content, int layout, const std::string& separator = "|") {
+    testenv::WriteFile(m_dir.path() / "contacts.txt", content);
+    return CContactFileReader(layout, separator).Read((m_dir.path() / "contacts.txt").string());
   }
-
   testenv::TempDir m_dir;
 };
 
-TEST_P(ContactFileReaderTest, TakesTheContactsTheLayoutFindsAndCountsTheRest) {
-  const ImportCase& c = GetParam();
-  const auto result = ReadContent(c.content, c.layout, c.separator);
-  EXPECT_EQ(result.status, Status::Completed);
-  EXPECT_EQ(ContactsOf(result), c.expected);
-  EXPECT_EQ(result.lineCount, c.lines);
-  EXPECT_EQ(result.ImportedCount(), static_cast<std::int64_t>(c.expected.size()));
-  EXPECT_EQ(result.IgnoredCount(), c.lines - static_cast<std::int64_t>(c.expected.size()));
+TEST_F(ContactFileReaderTest, TakesTheContactsTheLayoutFindsAndCountsTheRest) {
+  const std::tuple<const char*, int, std::string, std::string, Contacts, int> cases[] = {  // ..., lines read
+      {"address only: name is address, duplicates kept", kAddressOnly, "|", "a@x\n\nword\na@x\n",
+       {{"a@x", "a@x"}, {"a@x", "a@x"}}, 4},
+      {"address only: separator ignored, inner spaces kept", kAddressOnly, "|", "  a @x|Ann  \n",
+       {{"a @x|Ann", "a @x|Ann"}}, 1},
+      {"both parts trimmed", kAddressThenName, "|", "   joe@x.org   |   Joe Bloggs   \n", {{"joe@x.org", "Joe Bloggs"}}, 1},
+      {"split at the first separator", kNameThenAddress, ",", "Ann,ann@x.org,extra\n", {{"ann@x.org,extra", "Ann"}}, 1},
+      {"separator matches whole", kAddressThenName, "::", "a@x::Ann\nb@y:Bob\n", {{"a@x", "Ann"}}, 2},
+      {"separator not trimmed", kAddressThenName, " ;", "a@x ;Ann\nb@y;Bob\n", {{"a@x", "Ann"}}, 2},
+      {"no separator", kNameThenAddress, "|", "ann@x.org\n", {}, 1},
+      {"no @ in the address part", kAddressThenName, "|", "Ann|ann@x.org\n", {}, 1},
+      {"empty separator, address first", kAddressThenName, "", "a@x.org\n", {}, 1},
+      {"empty separator, name first", kNameThenAddress, "", "  a@x.org Ann \n", {{"a@x.org Ann", ""}}, 1},
+      {"empty name stays empty", kAddressThenName, "|", "a@x|   \n", {{"a@x", ""}}, 1},
+      {"every white space trimmed", kAddressOnly, "|", " \n\t\v\f a@x \t\r\n \r\n", {{"a@x", "a@x"}}, 3},
+      {"multi-byte text kept whole", kNameThenAddress, "\xE2\x86\x92",  // "→", and a no-break space
+       "J\xC3\xBCrgen Gro\xC3\x9F \xE2\x86\x92 jg@x.de\xC2\xA0\n", {{"jg@x.de\xC2\xA0", "J\xC3\xBCrgen Gro\xC3\x9F"}}, 1},
+      {"a NUL ends the line's text", kAddressThenName, "|", "a@x\0|Ann\nb@y|Bob"s, {{"b@y", "Bob"}}, 2},
+  };
+  for (const auto& [what, layout, separator, content, expected, lines] : cases) {
+    const auto result = Read(content, layout, separator);
+    EXPECT_EQ(result.status, Status::Completed) << what;
+    EXPECT_EQ(ContactsOf(result.contacts), expected) << what;
+    EXPECT_EQ(result.lineCount, lines) << what;
+    EXPECT_EQ(result.IgnoredCount(), lines - std::int64_t(expected.size())) << what;
+  }
 }
-
-const ImportCase kLayoutCases[] = {
-    {"AddressOnlyNameIsAddress", kAddressOnly, "|", "a@x.org\n\nword\n", {{"a@x.org", "a@x.org"}}, 3},
-    {"AddressOnlyIgnoresSeparator", kAddressOnly, "|", "a@x.org|Ann\n", {{"a@x.org|Ann", "a@x.org|Ann"}}, 1},
-    {"AddressOnlyKeepsInnerSpaces", kAddressOnly, "|", "  a @x.org  \n", {{"a @x.org", "a @x.org"}}, 1},
-    {"AddressThenNameTrimsBothParts", kAddressThenName, "|", "   joe@x.org   |   Joe Bloggs   \n",
-     {{"joe@x.org", "Joe Bloggs"}}, 1},
-    {"NameThenAddressSplitsAtFirstSeparator", kNameThenAddress, ",", "Ann,ann@x.org,extra\n",
-     {{"ann@x.org,extra", "Ann"}}, 1},
-    {"AddressThenNameKeepsLaterSeparatorsInName", kAddressThenName, "|", "a@x|B|C\n", {{"a@x", "B|C"}}, 1},
-    {"MultiCharacterSeparatorMustMatchWhole", kAddressThenName, "::", "a@x::Ann\nb@y:Bob\n", {{"a@x", "Ann"}}, 2},
-    {"SeparatorIsNotTrimmed", kAddressThenName, " ;", "a@x ;Ann\nb@y;Bob\n", {{"a@x", "Ann"}}, 2},
-    {"LineWithoutSeparatorIsIgnored", kNameThenAddress, "|", "ann@x.org\n", {}, 1},
-    {"NameFirstLineInAddressFirstLayoutIsIgnored", kAddressThenName, "|", "Ann|ann@x.org\n", {}, 1},
-    {"EmptySeparatorLeavesAddressEmptyInAddressFirstLayout", kAddressThenName, "", "a@x.org\n", {}, 1},
-    {"EmptySeparatorMakesWholeLineTheAddressInNameFirstLayout", kNameThenAddress, "", "  a@x.org Ann \n",
-     {{"a@x.org Ann", ""}}, 1},
-    {"EmptyNamePartStaysEmpty", kAddressThenName, "|", "a@x|   \n", {{"a@x", ""}}, 1},
-    {"EmptyAddressPartIsIgnored", kNameThenAddress, "|", "Ann|  \n", {}, 1},
-    {"DuplicatesAreAllKept", kAddressOnly, "|", "a@x\na@x\n", {{"a@x", "a@x"}, {"a@x", "a@x"}}, 2},
-    {"EveryWhiteSpaceIsTrimmedAndBlankLinesCount", kAddressOnly, "|", " \n\t\v\f a@x \t\r\n \r\n", {{"a@x", "a@x"}}, 3},
-    {"MultiByteTextIsKeptWhole", kNameThenAddress, "\xE2\x86\x92",  // "→"
-     "J\xC3\xBCrgen Gro\xC3\x9F \xE2\x86\x92 jg@x.de\xC2\xA0\n", {{"jg@x.de\xC2\xA0", "J\xC3\xBCrgen Gro\xC3\x9F"}},
-     1},
-};
-
-INSTANTIATE_TEST_SUITE_P(Layouts, ContactFileReaderTest, ::testing::ValuesIn(kLayoutCases),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-// Line ends, and files that are not text.
-const ImportCase kLineCases[] = {
-    {"EmptyFile", kAddressOnly, "|", "", {}, 0},
-    {"CarriageReturnLineFeedsAndLastLineWithoutEnd", kAddressThenName, "|", "a@x|A\r\nb@y|B\nc@z|C",
-     {{"a@x", "A"}, {"b@y", "B"}, {"c@z", "C"}}, 3},
-    {"NulDropsTheSeparatorAfterIt", kAddressThenName, "|", Bytes("a@x\0|Ann\nb@y|Bob"), {{"b@y", "Bob"}}, 2},
-    {"InvalidUtf8IsKeptAsItIs", kAddressThenName, "|", "\xFF\xFE@\x80|\xC3\n", {{"\xFF\xFE@\x80", "\xC3"}}, 1},
-};
-
-INSTANTIATE_TEST_SUITE_P(Lines, ContactFileReaderTest, ::testing::ValuesIn(kLineCases),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // A line over the reader's limit is an ignored entry, whatever it holds; a
 // line at the limit is read whole, and text after a NUL does not count.
 TEST_F(ContactFileReaderTest, LinesOverTheLimitAreIgnoredEntries) {
-  const std::size_t limit = CTextLineReader::kDefaultMaxLineLength;
-  const std::string atLimit = std::string(limit - 2, 'a') + "@x";
+  const std::string atLimit = std::string(CTextLineReader::kDefaultMaxLineLength - 2, 'a') + "@x";
   const std::string overLimit = std::string(6 * 1024 * 1024, 'a') + "@x|" + std::string(1024, 'n');
-  const std::string afterNul(5 * 1024 * 1024, '|');
-  const std::string content = overLimit + "\n" + atLimit + "\r\n" + "b@y|" + std::string(1, '\0') + afterNul +
-                              "\r\n" + atLimit + "x\n" + "c@z|C";
-  const auto result = ReadContent(content, kAddressThenName, "|");
+  const auto result = Read(overLimit + "\n" + atLimit + "\r\nb@y|\0"s + std::string(5 * 1024 * 1024, '|') + "\r\n" +
+                               atLimit + "x\nc@z|C", kAddressThenName);
   EXPECT_EQ(result.status, Status::Completed);
-  EXPECT_EQ(ContactsOf(result), (Contacts{{"b@y", ""}, {"c@z", "C"}}));
+  EXPECT_EQ(ContactsOf(result.contacts), (Contacts{{"b@y", ""}, {"c@z", "C"}}));
   EXPECT_EQ(result.lineCount, 5);
-
-  const auto alone = ReadContent(atLimit + "\r\n" + atLimit + "x", kAddressOnly, "|");
-  EXPECT_EQ(ContactsOf(alone), (Contacts{{atLimit, atLimit}}));
+  const auto alone = Read(atLimit + "\r\n" + atLimit + "x", kAddressOnly);
+  EXPECT_EQ(ContactsOf(alone.contacts), (Contacts{{atLimit, atLimit}}));
   EXPECT_EQ(alone.IgnoredCount(), 1);
 }
 
-// Any non-empty line is an error with a layout the list does not have; blank
-// lines before it are counted, and a file without such a line completes.
+// With a layout the list does not have, the first non-empty line stops the
+// read; blank lines before it count, and a file of blank lines completes.
 TEST_F(ContactFileReaderTest, LayoutOutOfRangeStopsAtTheFirstNonEmptyLine) {
   for (int layout : {-1, 3}) {
-    SCOPED_TRACE(layout);
-    const auto stopped = ReadContent("\n  \na@x\nb@y\n", layout, "|");
-    EXPECT_EQ(stopped.status, Status::BadLayout);
-    EXPECT_EQ(stopped.lineCount, 3);
-
-    const auto blank = ReadContent("\n \t\n", layout, "|");
-    EXPECT_EQ(blank.status, Status::Completed);
+    const auto stopped = Read("\n  \na@x\nb@y\n", layout);
+    EXPECT_TRUE(stopped.status == Status::BadLayout && stopped.lineCount == 3) << layout;
+    EXPECT_EQ(Read("\n \t\n", layout).status, Status::Completed) << layout;
   }
 }
 
-TEST_F(ContactFileReaderTest, FilesThatCannotBeOpenedAreReported) {
-  const auto fifo = m_dir.path() / "fifo";
+TEST_F(ContactFileReaderTest, FilesThatCannotBeOpenedOrReadAreReported) {
+  const auto fifo = m_dir.path() / "fifo", locked = m_dir.path() / "locked.txt", file = m_dir.path() / "a.txt";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  const auto locked = m_dir.path() / "locked.txt";
   testenv::WriteFile(locked, "a@x\n");
   ::chmod(locked.c_str(), 0);
-  testenv::WriteFile(m_dir.path() / "a.txt", "a@x\n");
-
-  std::vector<std::pair<const char*, std::string>> paths = {
-      {"empty path", ""},
-      {"missing file", (m_dir.path() / "missing.txt").string()},
-      {"directory", m_dir.str()},
-      {"pipe without a writer", fifo.string()},
-      {"name with a NUL before an existing name", (m_dir.path() / "a.txt").string() + std::string(1, '\0') + "x"},
-  };
-  if (::geteuid() != 0) paths.emplace_back("no permission", locked.string());  // root reads anything
-  for (const auto& [what, path] : paths) {
-    SCOPED_TRACE(what);
+  testenv::WriteFile(file, "a@x\n");
+  // No file, an empty path, a folder, a pipe without a writer, a name with a
+  // NUL before an existing name, and (root reads anything) no permission.
+  std::vector<std::string> paths = {(m_dir.path() / "missing.txt").string(), "", m_dir.str(), fifo.string(),
+                                    file.string() + "\0x"s};
+  if (::geteuid() != 0) paths.push_back(locked.string());
+  for (const std::string& path : paths) {
     const auto result = CContactFileReader(kAddressOnly, "|").Read(path);
-    EXPECT_EQ(result.status, Status::CannotOpen);
-    EXPECT_TRUE(result.contacts.empty());
+    EXPECT_TRUE(result.status == Status::CannotOpen && result.contacts.empty()) << path;
   }
+  // /proc/self/mem opens as a regular file, but reading its first page
+  // (never mapped) fails: a real read error from the file system.
+  EXPECT_EQ(CContactFileReader(kAddressOnly, "|").Read("/proc/self/mem").status, Status::ReadError);
 }
 
-// /proc/self/mem opens as a regular file, but reading its first page (never
-// mapped) fails: a real read error from the file system.
-TEST_F(ContactFileReaderTest, ReadErrorIsNotACompletedImport) {
-  const auto result = CContactFileReader(kAddressOnly, "|").Read("/proc/self/mem");
-  EXPECT_EQ(result.status, Status::ReadError);
+// The same lines at every chunk size, with "<too long>" for each line over
+// the limit: a CR LF, a NUL or a line end split across two reads changes nothing.
+TEST(TextLineReaderTest, GivesTheSameLinesForEveryChunkSize) {
+  using Lines = std::vector<std::string>;
+  const std::size_t kDefault = CTextLineReader::kDefaultMaxLineLength;
+  const std::tuple<std::string, std::size_t, Lines> cases[] = {
+      {"", kDefault, {}},
+      {"\nab\r\ncd\nef", kDefault, {"", "ab", "cd", "ef"}},
+      {"a\r\r\nb\rc\r", kDefault, {"a\r", "b\rc\r"}},  // only the CR before the LF goes
+      {"ab\0cd\r\nef\0\ngh\n\0ab\n\0\0"s, kDefault, {"ab", "ef", "gh", "", ""}},
+      {"ab\0"s, kDefault, {"ab"}},
+      {"\xFF\x80\xC3\r\n\x01", kDefault, {"\xFF\x80\xC3", "\x01"}},
+      {"abcd\nabcde\nabcd\r\nabcd\r\r\nab\0cdefgh\nabcdefgh\0\nx\nabcde"s, 4,
+       {"abcd", "<too long>", "abcd", "<too long>", "ab", "<too long>", "x", "<too long>"}},
+  };
+  testenv::TempDir dir;
+  const auto path = dir.path() / "lines.txt";
+  for (const auto& [content, limit, expected] : cases) {
+    testenv::WriteFile(path, content);
+    for (std::size_t chunk : {std::size_t{1}, std::size_t{3}, CTextLineReader::kDefaultChunkSize}) {
+      const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+      CTextLineReader reader(fd, chunk, limit);
+      Lines lines;
+      std::string line;
+      CTextLineReader::Next next;
+      while ((next = reader.ReadLine(line)) == CTextLineReader::Next::Line || next == CTextLineReader::Next::TooLong)
+        lines.push_back(next == CTextLineReader::Next::Line ? line : "<too long>");
+      ::close(fd);
+      EXPECT_EQ(lines, expected) << "chunk " << chunk;
+      EXPECT_EQ(next, CTextLineReader::Next::End);
+    }
+  }
 }
 
 }  // namespace

@@ -1,114 +1,24 @@
-// The "Import contacts from file" picker: its controls, browsing, every
+// The "Import contacts from file" picker: its file types, browsing, every
 // message, the dialog staying open until an import completes, and the
 // hand-over to the main dialog.
+#include "../AppTestKit.h"
 #include "sources/CImportDlg.h"
-#include "CTarvoDlg.h"
-#include "ResourceIds.h"
-#include "TarvoStrings.h"
-#include "TestEnv.h"
 
-#include <zplatform/UiServices.h>
-
-#include <QApplication>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTest>
-#include <QTimer>
-
-#include <functional>
-#include <optional>
-#include <string>
-#include <utility>
-#include <vector>
-
-using Contacts = std::vector<std::pair<std::string, std::string>>;  // address, name
-Q_DECLARE_METATYPE(Contacts)
+using namespace apptest;
 
 namespace {
-
-struct ShownMessage {
-  std::string text;
-  std::string caption;
-  UINT type;
-  bool operator==(const ShownMessage&) const = default;
-};
-
-// What the dialog asked of the user-interface services.
-struct UiRecord {
-  std::vector<ShownMessage> messages;
-  std::vector<std::string> fileFilters;
-  std::optional<std::string> fileAnswer;
-  std::function<void()> duringMessage;  // looks at the dialog while a message is up
-} g_ui;
-
-const zplatform::UiHooks g_hooks{
-    [](const std::string& text, const std::string& caption, UINT type) {
-      g_ui.messages.push_back({text, caption, type});
-      if (g_ui.duringMessage) g_ui.duringMessage();
-      return IDOK;
-    },
-    [](const std::string& filter) {
-      g_ui.fileFilters.push_back(filter);
-      return g_ui.fileAnswer;
-    },
-    [](const std::string&) { return true; },
-};
-
-// Only the file dialog answered: message boxes are Qt's own.
-const zplatform::UiHooks g_fileOnlyHooks{nullptr, g_hooks.openFile, nullptr};
-
-const char kCannotOpen[] = "Unable to open source file";
-const char kBadLayout[] = "Internal error. Incorrect file type. Import aborted";
 
 std::string Summary(int imported, int ignored) {
   return "Import completed.\nContacts imported:\t" + std::to_string(imported) + "\t\nEntries ignored:\t" +
          std::to_string(ignored) + "\t";
 }
 
-ShownMessage Box(std::string text) { return {std::move(text), "Tarvo", MB_OK}; }
-
-QLineEdit* Edit(const CImportDlg& dlg, int id) { return qobject_cast<QLineEdit*>(dlg.GetDlgItem(id)); }
-QPushButton* Button(const CImportDlg& dlg, int id) { return qobject_cast<QPushButton*>(dlg.GetDlgItem(id)); }
-QComboBox* FileType(const CImportDlg& dlg) { return qobject_cast<QComboBox*>(dlg.GetDlgItem(CImportDlg::IDC_FILE_TYPE)); }
-
-Contacts ContactsOf(const CContactArray& array) {
-  Contacts out;
-  for (int i = 0; i < array.GetSize(); ++i) out.emplace_back(array[i].m_sAddress, array[i].m_sName);
-  return out;
-}
-
-void Fill(CImportDlg& dlg, const std::string& path, int layout, const std::string& separator) {
-  FileType(dlg)->setCurrentIndex(layout);
-  Edit(dlg, CImportDlg::IDC_SOURCE_FILE)->setText(QString::fromStdString(path));
-  Edit(dlg, CImportDlg::IDC_SEPARATOR)->setText(QString::fromStdString(separator));
-}
-
-void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
-
-// Runs the dialog modally; steps runs inside its modal loop.
-int ExecWith(CImportDlg& dlg, const std::function<void()>& steps) {
-  QTimer::singleShot(0, &dlg, steps);
-  return dlg.exec();
-}
-
-// What Qt's message boxes said while action ran; each is closed with OK.
-QStringList RealMessageBoxesDuring(const std::function<void()>& action) {
-  QStringList seen;
-  QTimer poll;
-  poll.setInterval(5);
-  QObject::connect(&poll, &QTimer::timeout, [&seen] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box || !box->isVisible()) return;
-    seen << box->windowTitle() + "|" + box->text();
-    box->button(QMessageBox::Ok)->click();
-  });
-  poll.start();
-  action();
-  poll.stop();
-  return seen;
+// Fills the dialog and presses Import.
+void Import(CImportDlg& dlg, const std::string& path, int layout, const std::string& separator = "|") {
+  Item<QComboBox>(dlg, CImportDlg::IDC_FILE_TYPE)->setCurrentIndex(layout);
+  Item<QLineEdit>(dlg, CImportDlg::IDC_SOURCE_FILE)->setText(QString::fromStdString(path));
+  Item<QLineEdit>(dlg, CImportDlg::IDC_SEPARATOR)->setText(QString::fromStdString(separator));
+  QTest::mouseClick(Item<QPushButton>(dlg, CImportDlg::IDC_IMPORT), Qt::LeftButton);
 }
 
 }  // namespace
@@ -117,208 +27,109 @@ class ImportDlgTest : public QObject {
   Q_OBJECT
 
   testenv::TempDir m_dir;
+  std::unique_ptr<testui::UiRecorder> m_ui;
 
-  std::string WriteSource(const std::string& name, const std::string& content) {
-    const auto path = m_dir.path() / name;
-    testenv::WriteFile(path, content);
-    return path.string();
+  std::string writeSource(const std::string& name, const std::string& content) {
+    testenv::WriteFile(m_dir.path() / name, content);
+    return (m_dir.path() / name).string();
   }
 
 private slots:
-  void initTestCase() {
-    tarvo::RegisterStrings();
-    zplatform::SetUiHooks(&g_hooks);
-  }
-  void cleanupTestCase() { zplatform::SetUiHooks(nullptr); }
-  void init() {
-    g_ui = UiRecord{};
-    zplatform::SetUiHooks(&g_hooks);
-  }
+  void initTestCase() { tarvo::RegisterStrings(); }
+  void init() { m_ui = std::make_unique<testui::UiRecorder>(); }
+  void cleanup() { m_ui.reset(); }
 
-  void startsWithItsControlsAddressesOnlyAndTheSeparatorDisabled() {
+  // The list's index is the layout; the separator counts for all but the
+  // first; browsing fills the source field, a cancelled browse leaves it.
+  void fileTypeSeparatorAndBrowse() {
     CImportDlg dlg;
-    QCOMPARE(dlg.windowTitle(), QString("Import contacts from file"));
-    QCOMPARE(Edit(dlg, CImportDlg::IDC_SOURCE_FILE)->text(), QString());
-    QCOMPARE(Edit(dlg, CImportDlg::IDC_SEPARATOR)->text(), QString("|"));
-    QVERIFY(!Edit(dlg, CImportDlg::IDC_SEPARATOR)->isEnabled());
-    QCOMPARE(Button(dlg, CImportDlg::IDC_BROWSE_FILE)->text(), QString("&..."));
-    QCOMPARE(Button(dlg, CImportDlg::IDC_IMPORT)->text(), QString("&Import"));
-    QVERIFY(Button(dlg, CImportDlg::IDC_IMPORT)->isDefault());
-    QCOMPARE(Button(dlg, CImportDlg::IDC_CANCEL)->text(), QString("Cancel"));
-    QComboBox* type = FileType(dlg);
-    QCOMPARE(type->itemText(0), QString("E-mail addresses only"));
-    QCOMPARE(type->itemText(1), QString("E-mail addresses and contact names"));
-    QCOMPARE(type->itemText(2), QString("Contact names and e-mail addresses"));
+    dlg.show();
+    auto* type = Item<QComboBox>(dlg, CImportDlg::IDC_FILE_TYPE);
+    auto* separator = Item<QLineEdit>(dlg, CImportDlg::IDC_SEPARATOR);
+    QCOMPARE(QStringList({type->itemText(1), type->itemText(2)}),
+             QStringList({"E-mail addresses and contact names", "Contact names and e-mail addresses"}));
     QVERIFY(!type->isEditable() && type->count() == 3 && type->currentIndex() == 0);
-
-    QStringList labels;
-    for (QLabel* label : dlg.findChildren<QLabel*>()) {
-      if (label->objectName() == "icon") QVERIFY(!label->pixmap().isNull());
-      else labels << label->text();
-    }
-    labels.sort();
-    QCOMPARE(labels, QStringList({"File type:",
-                                  "Select source file, file type and press Import button to add contacts.",
-                                  "Separator:", "Source file:"}));
+    QVERIFY(separator->text() == "|" && !separator->isEnabled());
+    type->setFocus();
+    QTest::keyClick(type, Qt::Key_Down);  // as the user picks the next entry
+    QVERIFY(separator->isEnabled());
+    type->setCurrentIndex(0);
+    QVERIFY(!separator->isEnabled());
     // Every control lies inside the dialog and no two overlap.
     const QList<QWidget*> children = dlg.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
     for (QWidget* a : children) {
       QVERIFY(dlg.rect().contains(a->geometry()));
       for (QWidget* b : children) QVERIFY(a == b || !a->geometry().intersects(b->geometry()));
     }
-  }
-
-  void separatorIsEnabledForEveryLayoutButTheFirst() {
-    CImportDlg dlg;
-    dlg.show();
-    QLineEdit* separator = Edit(dlg, CImportDlg::IDC_SEPARATOR);
-    QComboBox* type = FileType(dlg);
-    type->setFocus();
-    QTest::keyClick(type, Qt::Key_Down);  // as the user picks the next entry
-    QVERIFY(separator->isEnabled());
-    separator->setText(";;");
-    for (int index : {0, 2}) {
-      type->setCurrentIndex(index);
-      QCOMPARE(separator->isEnabled(), index != 0);
-      QCOMPARE(separator->text(), QString(";;"));
-    }
-  }
-
-  void browsePutsTheChosenPathIntoTheSourceField() {
-    CImportDlg dlg;
-    QLineEdit* source = Edit(dlg, CImportDlg::IDC_SOURCE_FILE);
-    g_ui.fileAnswer = "/home/anna/Kontakte \xC3\xBC.csv";
-    Click(Button(dlg, CImportDlg::IDC_BROWSE_FILE));
-    QCOMPARE(source->text(), QString::fromUtf8("/home/anna/Kontakte \xC3\xBC.csv"));
-    g_ui.fileAnswer.reset();  // the user cancels
-    Click(Button(dlg, CImportDlg::IDC_BROWSE_FILE));
-    QCOMPARE(source->text(), QString::fromUtf8("/home/anna/Kontakte \xC3\xBC.csv"));
+    m_ui->fileAnswer = "/home/anna/Kontakte \xC3\xBC.csv";
+    QTest::mouseClick(Item<QPushButton>(dlg, CImportDlg::IDC_BROWSE_FILE), Qt::LeftButton);
+    m_ui->fileAnswer.reset();  // the user cancels
+    QTest::mouseClick(Item<QPushButton>(dlg, CImportDlg::IDC_BROWSE_FILE), Qt::LeftButton);
+    QCOMPARE(Item<QLineEdit>(dlg, CImportDlg::IDC_SOURCE_FILE)->text(), QString::fromUtf8("/home/anna/Kontakte \xC3\xBC.csv"));
     const std::string filter = "Text files (*.txt)|*.txt|CSV files (*.csv)|*.csv|All files (*.*)|*.*|";
-    QCOMPARE(g_ui.fileFilters, std::vector<std::string>({filter, filter}));
-  }
-
-  void completedImportFillsTheContactsShowsTheSummaryAndAccepts_data() {
-    QTest::addColumn<QString>("fileName");
-    QTest::addColumn<int>("layout");
-    QTest::addColumn<QString>("separator");
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<Contacts>("expected");
-    QTest::addColumn<int>("ignored");
-    QTest::addRow("empty file") << "empty.txt" << 2 << "|" << QByteArray() << Contacts{} << 0;
-    QTest::addRow("UTF-8 path, separator as typed")
-        << "Kontakte \xC3\xBC.txt" << 2 << " ;" << QByteArray("J\xC3\xBCrgen ;jg@x.de\nBob;b@y\n\n")
-        << Contacts{{"jg@x.de", "J\xC3\xBCrgen"}} << 2;
-  }
-  void completedImportFillsTheContactsShowsTheSummaryAndAccepts() {
-    QFETCH(QString, fileName);
-    QFETCH(int, layout);
-    QFETCH(QString, separator);
-    QFETCH(QByteArray, content);
-    QFETCH(Contacts, expected);
-    QFETCH(int, ignored);
-    const std::string path = WriteSource(fileName.toStdString(), content.toStdString());
-    CImportDlg dlg;
-    const int result = ExecWith(dlg, [&] {
-      Fill(dlg, path, layout, separator.toStdString());
-      Click(Button(dlg, CImportDlg::IDC_IMPORT));
-    });
-    QCOMPARE(result, int(QDialog::Accepted));
-    QCOMPARE(ContactsOf(dlg.m_aContacts), expected);
-    QCOMPARE(g_ui.messages, std::vector<ShownMessage>({Box(Summary(int(expected.size()), ignored))}));
-  }
-
-  // Imports that stop half-way: their message, no summary, the dialog open.
-  void abortedImportKeepsTheDialogOpen_data() {
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<int>("layout");
-    QTest::addColumn<QString>("message");
-    QTest::addRow("layout out of range") << QString::fromStdString(WriteSource("bad-layout.txt", "\na@x\n")) << -1
-                                         << kBadLayout;
-    // Opens as a regular file; reading its first page, never mapped, fails.
-    QTest::addRow("read error") << "/proc/self/mem" << 0 << "Unable to read source file";
-  }
-  void abortedImportKeepsTheDialogOpen() {
-    QFETCH(QString, path);
-    QFETCH(int, layout);
-    QFETCH(QString, message);
-    CImportDlg dlg;
-    bool openAfter = false;
-    const int result = ExecWith(dlg, [&] {
-      Fill(dlg, path.toStdString(), layout, "|");  // layout -1: no entry selected
-      Click(Button(dlg, CImportDlg::IDC_IMPORT));
-      openAfter = dlg.isVisible();
-      Click(Button(dlg, CImportDlg::IDC_CANCEL));
-    });
-    QCOMPARE(result, int(QDialog::Rejected));
-    QVERIFY(openAfter);
-    QCOMPARE(g_ui.messages, std::vector<ShownMessage>({Box(message.toStdString())}));
-    QVERIFY(dlg.m_aContacts.IsEmpty());
+    QCOMPARE(m_ui->fileFilters, std::vector<std::string>({filter, filter}));
   }
 
   // Qt's own message boxes show the exact texts, tabs included.
   void realMessageBoxesShowTheExactTexts() {
-    zplatform::SetUiHooks(&g_fileOnlyHooks);
-    const std::string path = WriteSource("real.txt", "a@x\n\nb@y\nnothing\n");
+    m_ui.reset();
+    const std::string path = writeSource("real.txt", "a@x\n\nb@y\nnothing\n");
     CImportDlg dlg;
     bool openAfterFailure = false;
-    int result = 0;
-    const QStringList seen = RealMessageBoxesDuring([&] {
-      result = ExecWith(dlg, [&] {
-        Fill(dlg, (m_dir.path() / "missing.txt").string(), 0, "|");
-        Click(Button(dlg, CImportDlg::IDC_IMPORT));
+    const std::vector<QStringList> seen = ModalsOpenedBy([&] {
+      QTimer::singleShot(0, &dlg, [&] {
+        Import(dlg, (m_dir.path() / "missing.txt").string(), 0);
         openAfterFailure = dlg.isVisible();
-        Fill(dlg, path, 0, "|");
-        Click(Button(dlg, CImportDlg::IDC_IMPORT));
+        Import(dlg, path, 0);
       });
-    });
-    QCOMPARE(result, int(QDialog::Accepted));
+      QCOMPARE(dlg.exec(), int(QDialog::Accepted));
+    }, "QMessageBox");
     QVERIFY(openAfterFailure);
-    QCOMPARE(seen, QStringList({QString("Tarvo|") + kCannotOpen,
-                                QString("Tarvo|Import completed.\nContacts imported:\t2\t\nEntries ignored:\t2\t")}));
+    QCOMPARE(seen.size(), std::size_t{2});
+    QVERIFY(seen[0][1] == "Tarvo" && seen[0].contains("Unable to open source file"));
+    QVERIFY(seen[1][1] == "Tarvo" && seen[1].contains(QString::fromStdString(Summary(2, 2))));
   }
 
-  // The main dialog takes what a completed import read, and nothing after a
-  // Cancel, however many imports failed before it.
+  // Every failed import keeps the picker open, over its message too, and
+  // leaves it without contacts; the main dialog takes nothing after a Cancel,
+  // and what a completed import read, the path and separator as typed.
   void mainDialogMergesACompletedImportOnly() {
-    const std::string path = WriteSource("merge.txt", "a@x|A\nb@y|B\na@x|Again\n");
     CTarvoDlg main;
-    main.SetPickerFactory([](int buttonId) -> std::unique_ptr<CContactPickerDlg> {
-      if (buttonId != tarvo::IDC_ADD_TEXT_FILE) return nullptr;
-      return std::make_unique<CImportDlg>();
-    });
     auto pickWith = [&](const std::function<void(CImportDlg&)>& steps) {
       QTimer::singleShot(0, &main, [&] {
         auto* picker = qobject_cast<CImportDlg*>(QApplication::activeModalWidget());
         QVERIFY(picker);
         steps(*picker);
+        if (picker->isVisible()) QTest::mouseClick(Item<QPushButton>(*picker, CImportDlg::IDC_CANCEL), Qt::LeftButton);
       });
       main.OnPickContacts(tarvo::IDC_ADD_TEXT_FILE);
     };
-
-    // Failed opens (empty path, missing file, directory) keep the picker open,
-    // over its message too, and leave it without contacts.
-    std::vector<bool> openDuringMessage, openAfterFailure;
+    const std::pair<std::string, int> failures[] = {
+        {"", 1}, {(m_dir.path() / "missing.txt").string(), 1}, {m_dir.str(), 1},
+        {writeSource("bad-layout.txt", "\na@x\n"), -1},  // no entry selected
+        {"/proc/self/mem", 0},  // opens as a regular file; reading its first page, never mapped, fails
+    };
+    std::vector<bool> open;  // during each message and after it
     pickWith([&](CImportDlg& picker) {
       picker.m_aContacts.Add(CContact("old@x", "Old"));
-      g_ui.duringMessage = [&] { openDuringMessage.push_back(picker.isVisible()); };
-      for (const std::string& bad : {std::string(), (m_dir.path() / "missing.txt").string(), m_dir.str()}) {
-        Fill(picker, bad, 1, "|");
-        Click(Button(picker, CImportDlg::IDC_IMPORT));
-        openAfterFailure.push_back(picker.isVisible() && picker.m_aContacts.IsEmpty());
+      m_ui->duringMessage = [&] { open.push_back(picker.isVisible()); };
+      for (const auto& [path, layout] : failures) {
+        Import(picker, path, layout);
+        open.push_back(picker.isVisible() && picker.m_aContacts.IsEmpty());
       }
-      g_ui.duringMessage = nullptr;
-      Click(Button(picker, CImportDlg::IDC_CANCEL));
+      m_ui->duringMessage = nullptr;
     });
-    QCOMPARE(openDuringMessage, std::vector<bool>(3, true));
-    QCOMPARE(openAfterFailure, std::vector<bool>(3, true));
+    QCOMPARE(open, std::vector<bool>(10, true));
     QCOMPARE(main.m_aSelected.GetSize(), 0);
-
-    pickWith([&](CImportDlg& picker) {
-      Fill(picker, path, 1, "|");
-      Click(Button(picker, CImportDlg::IDC_IMPORT));
-    });
-    QCOMPARE(ContactsOf(main.m_aSelected), Contacts({{"a@x", "A"}, {"b@y", "B"}}));
-    QCOMPARE(g_ui.messages, std::vector<ShownMessage>({Box(kCannotOpen), Box(kCannotOpen), Box(kCannotOpen), Box(Summary(3, 0))}));
+    for (const auto& [name, content] : {std::pair{"empty.txt", ""},
+                                        std::pair{"Kontakte \xC3\xBC.txt", "J\xC3\xBCrgen ;jg@x\nBob;b@y\n\nAnn ;a@x\n"}})
+      pickWith([&](CImportDlg& picker) { Import(picker, writeSource(name, content), 2, " ;"); });
+    QCOMPARE(ContactsOf(main.m_aSelected), (Contacts{{"jg@x", "J\xC3\xBCrgen"}, {"a@x", "Ann"}}));
+    const std::string cannotOpen = "Unable to open source file";
+    QCOMPARE(m_ui->texts(), (std::vector<std::string>{cannotOpen, cannotOpen, cannotOpen,
+                                                      "Internal error. Incorrect file type. Import aborted",
+                                                      "Unable to read source file", Summary(0, 0), Summary(2, 2)}));
+    QCOMPARE(m_ui->messages[0], (testui::ShownMessage{cannotOpen, "Tarvo", MB_OK}));
   }
 };
 
