@@ -1,10 +1,11 @@
-// The SMTP server of the "smtp_server" ctest fixture, as the tests see it:
-// the values it wrote to its server.env and the messages in its spool.
+// The SMTP server of the "smtp_server" ctest fixture (smtp_server.py), as the
+// tests see it: the values of its server.env and the messages in its spool.
 #pragma once
+
+#include "TestEnv.h"
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,8 +13,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <unistd.h>
@@ -28,7 +27,7 @@ public:
   SmtpTestServer() {
     std::ifstream in(TARVO_SMTP_SERVER_ENV);
     for (std::string line; std::getline(in, line);) {
-      auto equals = line.find('=');
+      const auto equals = line.find('=');
       if (equals == std::string::npos) continue;
       std::string value = line.substr(equals + 1);
       if (value.size() >= 2 && value.front() == '\'' && value.back() == '\'') value = value.substr(1, value.size() - 2);
@@ -38,7 +37,7 @@ public:
   }
 
   std::string value(const std::string& key) const {
-    auto found = m_values.find(key);
+    const auto found = m_values.find(key);
     return found == m_values.end() ? std::string() : found->second;
   }
   std::string url(const char* scheme, const char* portKey) const {
@@ -48,14 +47,13 @@ public:
   std::string starttlsUrl() const { return url("smtp", "SMTP_STARTTLS_PORT"); }
   std::string smtpsUrl() const { return url("smtps", "SMTP_SMTPS_PORT"); }
 
-  // The .eml files accepted for a recipient, oldest first (envelope: the
-  // .json beside each).
-  std::vector<std::filesystem::path> messagesFor(const std::string& address) const {
-    std::string folder;
-    for (char c : address) folder += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  // The .eml files accepted for a recipient, oldest first.
+  std::vector<std::filesystem::path> messagesFor(std::string address) const {
+    for (char& c : address) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     std::vector<std::filesystem::path> found;
     std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(value("SMTP_SPOOL")) / folder, ec))
+    const std::filesystem::path folder = std::filesystem::path(value("SMTP_SPOOL")) / address;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
       if (entry.path().extension() == ".eml") found.push_back(entry.path());
     std::sort(found.begin(), found.end(),
               [](const auto& a, const auto& b) { return std::stoi(a.stem().string()) < std::stoi(b.stem().string()); });
@@ -68,7 +66,7 @@ private:
 
 // The envelope the server recorded beside a message file.
 struct ReceivedEnvelope {
-  std::string listener;  // "plain", "starttls" or "smtps"
+  std::string listener;  // "plain", "starttls", "smtps", ...
   std::string mailFrom;
   std::vector<std::string> rcptTos;
   bool tls = false;
@@ -76,9 +74,8 @@ struct ReceivedEnvelope {
 };
 
 inline ReceivedEnvelope ReadEnvelope(std::filesystem::path eml) {
-  QFile file(QString::fromStdString(eml.replace_extension(".json").string()));
-  EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << eml;
-  QJsonObject json = QJsonDocument::fromJson(file.readAll()).object();
+  const std::string text = testenv::ReadFile(eml.replace_extension(".json"));
+  const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
   ReceivedEnvelope envelope{json["listener"].toString().toStdString(), json["mail_from"].toString().toStdString(),
                             {}, json["tls"].toBool(), json["auth_user"].toString().toStdString()};
   for (const auto& rcpt : json["rcpt_tos"].toArray()) envelope.rcptTos.push_back(rcpt.toString().toStdString());

@@ -1,5 +1,5 @@
-// Small RAII helpers shared by the tests: a private temporary folder and an
-// environment variable set for the length of a scope.
+// Shared test helpers: a private temporary folder, an environment variable
+// set for a scope, whole files written and read, a shell command's output.
 #pragma once
 
 #include <cstdio>
@@ -10,8 +10,6 @@
 #include <optional>
 #include <string>
 #include <system_error>
-
-#include <stdlib.h>
 
 namespace testenv {
 
@@ -27,7 +25,6 @@ public:
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
-
   const std::filesystem::path& path() const { return m_path; }
   std::string str() const { return m_path.string(); }
 
@@ -41,10 +38,7 @@ public:
     if (const char* old = std::getenv(name)) m_old = old;
     ::setenv(name, value.c_str(), 1);
   }
-  ~ScopedEnv() {
-    if (m_old) ::setenv(m_name, m_old->c_str(), 1);
-    else ::unsetenv(m_name);
-  }
+  ~ScopedEnv() { m_old ? ::setenv(m_name, m_old->c_str(), 1) : ::unsetenv(m_name); }
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
 
@@ -64,13 +58,11 @@ inline std::string ReadFile(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Runs a shell command and returns what it printed on standard output.
 inline std::string RunCommand(const std::string& command) {
   std::string output;
   if (FILE* pipe = ::popen(command.c_str(), "r")) {
     char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
     ::pclose(pipe);
   }
   return output;

@@ -1,7 +1,6 @@
-// UiRecorder: while it lives, the program's message boxes, file dialogs and
-// shell opens are answered from it and recorded in it instead of reaching
-// the real Qt services. One per test; its members are the test's to read and
-// to set.
+// While a UiRecorder lives, message boxes, file dialogs and shell opens are
+// answered and recorded by it instead of the real Qt services. One per test;
+// its members are the test's to read and to set.
 #pragma once
 
 #include <zplatform/UiServices.h>
@@ -33,15 +32,9 @@ public:
         return answer;
       };
     if (services & kFiles)
-      m_hooks.openFile = [this](const std::string& filter) {
-        fileFilters.push_back(filter);
-        return fileAnswer;
-      };
+      m_hooks.openFile = [this](const std::string& filter) { return fileFilters.push_back(filter), fileAnswer; };
     if (services & kShell)
-      m_hooks.shellOpen = [this](const std::string& target) {
-        opened.push_back(target);
-        return true;
-      };
+      m_hooks.shellOpen = [this](const std::string& target) { return opened.push_back(target), true; };
     zplatform::SetUiHooks(&m_hooks);
   }
   ~UiRecorder() { zplatform::SetUiHooks(nullptr); }
@@ -58,9 +51,9 @@ public:
   std::vector<ShownMessage> messages;
   std::vector<std::string> fileFilters;
   std::vector<std::string> opened;
-  int answer = IDOK;                        // what every message box answers
-  std::optional<std::string> fileAnswer;    // what every file dialog answers
-  std::function<void()> duringMessage;      // runs while a message is up
+  int answer = IDOK;                      // what every message box answers
+  std::optional<std::string> fileAnswer;  // what every file dialog answers
+  std::function<void()> duringMessage;    // runs while a message is up
 
 private:
   zplatform::UiHooks m_hooks;

@@ -1,100 +1,67 @@
 #!/usr/bin/python3
-"""A real SMTP server for the mail tests: aiosmtpd on loopback, with a handler
-that keeps the raw bytes of every accepted message.
+"""A real SMTP server for the mail tests (aiosmtpd on 127.0.0.1) that keeps
+the raw bytes of every accepted message. Usage: smtp_server.py start|stop|serve DIR
 
-    smtp_server.py start|stop|serve STATE_DIR
-
-Listeners on free ports of 127.0.0.1: plain (no TLS, no AUTH); starttls
-(STARTTLS, then AUTH LOGIN or PLAIN, required); smtps (implicit TLS, AUTH
-required), with a self-signed certificate for 127.0.0.1 and localhost;
-plainauth (AUTH offered and required, but no TLS of any kind).
-STATE_DIR gets server.env (KEY=VALUE: SMTP_PID, SMTP_HOST, SMTP_PLAIN_PORT,
-SMTP_STARTTLS_PORT, SMTP_SMTPS_PORT, SMTP_PLAINAUTH_PORT, SMTP_USER, SMTP_PASSWORD, SMTP_CA_FILE,
-SMTP_SPOOL, SMTP_MAX_SIZE, SMTP_REFUSE_PREFIX) and, per accepted recipient,
-spool/<recipient>/<n>.eml (as received, dots removed) and <n>.json (its
-envelope); n counts messages across all ports.
-
-Recipients whose local part starts with "refuse" get 550; messages over
-SMTP_MAX_SIZE bytes get 552 (at MAIL FROM when SIZE= is given).
-
-Listeners that misbehave on purpose, for the SMTP client: QUIRKS_GREET554_PORT
-greets with 554; QUIRKS_QUIT500_PORT answers QUIT with 500; QUIRKS_CHATTY_PORT
-sends every reply in several lines, one over 1500 bytes, in small pieces with
-pauses; QUIRKS_SILENT_PORT never says anything. QUIRKS_DATARESET_PORT answers
-DATA with 354 and 250 in one write and then resets the connection. The reply
-to MAIL comes one byte every half second on QUIRKS_SLOWREPLY_PORT, as one
-endless line on QUIRKS_ENDLESSLINE_PORT and as "250-" lines without end on
-QUIRKS_ENDLESSCONT_PORT; each of these ends its reply after QUIRK_SECONDS at
-the latest (a client that waits that long sees a 250), or as soon as the
-client has closed the connection.
+"start" runs "serve" in a session of its own and prints DIR/server.env (shell
+KEY=value lines: SMTP_PID, ports, credentials, CA file, spool...); "stop" ends
+it. Listeners: plain; starttls and smtps (TLS, then AUTH required); plainauth
+(AUTH required, no TLS); GREET554, QUIT500, CHATTY (replies in several lines,
+one over 1500 bytes, in pieces), SILENT, DATARESET (354 and 250 in one write,
+then a reset), and a reply to MAIL a byte every 0.5 s (SLOWREPLY), as an endless
+line (ENDLESSLINE) or as endless "250-" lines (ENDLESSCONT) for QUIRK_SECONDS.
+Messages go to spool/<recipient>/<n>.eml, envelopes to <n>.json. Local parts
+"refuse..." get 550; messages over MAX_SIZE, 552.
 """
 import asyncio
+import functools
 import json
 import os
 import shlex
+import shutil
 import signal
 import socket
 import ssl
 import struct
 import subprocess
 import sys
-import warnings
+import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import test_server  # noqa: E402
-from test_server import state_file, write_atomically  # noqa: E402
-
-HOST = "127.0.0.1"
-# A fixed name: without one aiosmtpd looks up the host's FQDN per connection.
-SERVER_NAME = "tarvo-test-smtp"
-USER = "tarvo"
-PASSWORD = "s3cret pass"
-REFUSE_PREFIX = "refuse"
-MAX_SIZE = 1024 * 1024
-# The longest a misbehaving reply lasts, in seconds.
-QUIRK_SECONDS = 8
+HOST, SERVER_NAME = "127.0.0.1", "tarvo-test-smtp"  # a fixed name: no look-up per connection
+USER, PASSWORD, REFUSE_PREFIX = "tarvo", "s3cret pass", "refuse"
+MAX_SIZE, QUIRK_SECONDS = 1024 * 1024, 8  # the longest a misbehaving reply lasts
 
 
-def folder_name(address):
-    # Addresses come from the tests; this only keeps them from leaving the spool.
-    name = address.lower().replace("/", "_")
-    return "_" + name if name.startswith(".") else name
+def write_atomically(path, data):
+    with open(path + ".tmp", "wb") as out:
+        out.write(data)
+    os.replace(path + ".tmp", path)
 
 
 class SpoolHandler:
     def __init__(self, spool, listener, counter):
-        self.spool = spool
-        self.listener = listener
-        self.counter = counter
+        self.spool, self.listener, self.counter = spool, listener, counter
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if address.rpartition("@")[0].lower().startswith(REFUSE_PREFIX):
             return f"550 5.1.1 <{address}>: Recipient address rejected: User unknown"
         envelope.rcpt_tos.append(address)
-        envelope.rcpt_options.extend(rcpt_options)
         return "250 2.1.5 OK"
 
     async def handle_DATA(self, server, session, envelope):
         self.counter[0] += 1
         number, auth = self.counter[0], session.auth_data
-        meta = {
-            "listener": self.listener,
-            "mail_from": envelope.mail_from,
-            "rcpt_tos": envelope.rcpt_tos,
-            "mail_options": envelope.mail_options,
-            "tls": server.transport.get_extra_info("ssl_object") is not None,
-            "auth_user": auth.login.decode("utf-8", "replace") if auth is not None else None,
-            "size": len(envelope.original_content),
-            "helo": session.host_name,
-        }
+        meta = {"listener": self.listener, "mail_from": envelope.mail_from, "rcpt_tos": envelope.rcpt_tos,
+                "mail_options": envelope.mail_options, "size": len(envelope.original_content),
+                "tls": server.transport.get_extra_info("ssl_object") is not None, "helo": session.host_name,
+                "auth_user": auth.login.decode("utf-8", "replace") if auth is not None else None}
         for rcpt in envelope.rcpt_tos:
-            folder = os.path.join(self.spool, folder_name(rcpt))
+            name = rcpt.lower().replace("/", "_")  # kept inside the spool
+            folder = os.path.join(self.spool, "_" + name if name.startswith(".") else name)
             os.makedirs(folder, exist_ok=True)
             # The envelope first: a test that sees the message sees its envelope.
             write_atomically(os.path.join(folder, f"{number}.json"), json.dumps(meta).encode())
             write_atomically(os.path.join(folder, f"{number}.eml"), envelope.original_content)
         return f"250 2.0.0 OK: queued as {number}"
-
 
     async def handle_QUIT(self, server, session, envelope):
         return getattr(server, "quit_reply", "221 Bye")
@@ -106,8 +73,7 @@ def quirk_protocols():
     class Greet554(SMTP):
         async def push(self, status):
             if not getattr(self, "greeted", False):
-                self.greeted = True
-                status = "554 5.3.2 No service here"
+                self.greeted, status = True, "554 5.3.2 No service here"
             await super().push(status)
 
     class Quit500(SMTP):
@@ -116,10 +82,8 @@ def quirk_protocols():
     class Chatty(SMTP):
         async def push(self, status):
             text = status.decode() if isinstance(status, bytes) else status
-            code, rest = text[:3], text[4:]
-            wire = f"{code}-first of several lines\r\n{code}-{'x' * 1500}\r\n{code} {rest}\r\n".encode()
-            # Cut inside the code, the long line and the final line's end.
-            cuts = [0, 2, 30, 700, len(wire) - 3, len(wire)]
+            wire = f"{text[:3]}-first of several lines\r\n{text[:3]}-{'x' * 1500}\r\n{text}\r\n".encode()
+            cuts = [0, 2, 30, 700, len(wire) - 3, len(wire)]  # inside the code, the long line and the last end
             for start, end in zip(cuts, cuts[1:]):
                 self._writer.write(wire[start:end])
                 await self._writer.drain()
@@ -129,18 +93,14 @@ def quirk_protocols():
         async def smtp_DATA(self, arg):
             self._writer.write(b"354 End data with <CR><LF>.<CR><LF>\r\n250 2.0.0 OK: queued\r\n")
             await self._writer.drain()
-            # Linger 0: close() sends RST, and the client's data meets a closed door.
-            self.transport.get_extra_info("socket").setsockopt(
-                socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            # Linger 0: the close sends RST, and the client's data meets a closed door.
+            sock = self.transport.get_extra_info("socket")
+            sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
             self.transport.abort()
 
     class MisbehavingMailReply(SMTP):
-        """Sends the reply to MAIL through misbehave(wire), whose loops stop
-        once the client has gone and after QUIRK_SECONDS at the latest; the
-        rest of the reply goes out only to a client that is still there. (It
-        uses the writer's transport: aiosmtpd forgets its own once the client
-        has gone.)"""
-
+        # The reply to MAIL through misbehave(wire), the rest only to a client
+        # still there (the writer's transport: aiosmtpd forgets its own).
         async def smtp_MAIL(self, arg):
             self.mail_reply_pending = True
             await super().smtp_MAIL(arg)
@@ -149,8 +109,8 @@ def quirk_protocols():
             if not getattr(self, "mail_reply_pending", False):
                 return await super().push(status)
             self.mail_reply_pending = False
-            text = status.decode() if isinstance(status, bytes) else status
             self.deadline = asyncio.get_running_loop().time() + QUIRK_SECONDS
+            text = status.decode() if isinstance(status, bytes) else status
             try:
                 rest = await self.misbehave(text.encode() + b"\r\n")
                 if not self._writer.transport.is_closing():
@@ -201,75 +161,112 @@ def authenticator(server, session, envelope, mechanism, auth_data):
     return AuthResult(success=ok, handled=False, auth_data=auth_data if ok else None)
 
 
-def make_certificate(state_dir):
-    cert, key = os.path.join(state_dir, "cert.pem"), os.path.join(state_dir, "key.pem")
-    subprocess.run(
-        ["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-         "-nodes", "-keyout", key, "-out", cert, "-days", "30", "-subj", "/CN=localhost",
-         "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1"],
-        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    return cert, key
-
-
 async def serve(state_dir):
     from aiosmtpd.smtp import SMTP
 
-    cert, key = os.path.join(state_dir, "cert.pem"), os.path.join(state_dir, "key.pem")
     tls = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
-    tls.load_cert_chain(cert, key)
+    tls.load_cert_chain(os.path.join(state_dir, "cert.pem"), os.path.join(state_dir, "key.pem"))
     spool = os.path.join(state_dir, "spool")
     os.makedirs(spool, exist_ok=True)
-
-    loop = asyncio.get_running_loop()
-    counter = [0]
+    loop, counter = asyncio.get_running_loop(), [0]
     common = dict(hostname=SERVER_NAME, data_size_limit=MAX_SIZE, loop=loop, timeout=60)
     secure = dict(common, authenticator=authenticator, auth_required=True)
     listeners = {
         "plain": (SMTP, common, None),
         "starttls": (SMTP, dict(secure, tls_context=tls, require_starttls=True), None),
-        # TLS from the first byte, which aiosmtpd does not know as TLS.
-        "smtps": (SMTP, dict(secure, auth_require_tls=False), tls),
-        # Offers AUTH with no STARTTLS at all: a client must not log on here.
+        "smtps": (SMTP, dict(secure, auth_require_tls=False), tls),  # TLS that aiosmtpd does not see
         "plainauth": (SMTP, dict(secure, auth_require_tls=False), None),
     }
     listeners.update({name: (protocol, common, None) for name, protocol in quirk_protocols().items()})
-    ports, servers, silent_clients = {}, [], []
-    for name, (protocol, kwargs, implicit_tls) in listeners.items():
-        handler = SpoolHandler(spool, name, counter)
-        server = await loop.create_server(
-            lambda p=protocol, h=handler, kw=kwargs: p(h, **kw), host=HOST, port=0, ssl=implicit_tls)
-        servers.append(server)
-        ports[name] = server.sockets[0].getsockname()[1]
-    # Accepts connections, keeps them open and never answers.
-    servers.append(await asyncio.start_server(lambda r, w: silent_clients.append(w), host=HOST, port=0))
-    ports["SILENT"] = servers[-1].sockets[0].getsockname()[1]
-
-    values = {
-        "SMTP_PID": os.getpid(), "SMTP_HOST": HOST,
-        "SMTP_PLAIN_PORT": ports["plain"], "SMTP_STARTTLS_PORT": ports["starttls"],
-        "SMTP_SMTPS_PORT": ports["smtps"], "SMTP_PLAINAUTH_PORT": ports["plainauth"], "SMTP_USER": USER, "SMTP_PASSWORD": PASSWORD,
-        "SMTP_CA_FILE": cert, "SMTP_SPOOL": spool, "SMTP_MAX_SIZE": MAX_SIZE,
-        "SMTP_REFUSE_PREFIX": REFUSE_PREFIX,
-    }
-    values.update({f"QUIRKS_{name}_PORT": ports[name] for name in ports if name.isupper()})
-    text = "".join(f"{k}={shlex.quote(str(v))}\n" for k, v in values.items())
-    write_atomically(state_file(state_dir), text.encode())
-
+    servers = [await loop.create_server(functools.partial(protocol, SpoolHandler(spool, name, counter), **kwargs),
+                                        host=HOST, port=0, ssl=implicit_tls)
+               for name, (protocol, kwargs, implicit_tls) in listeners.items()]
+    # SILENT accepts connections, keeps them open and never answers.
+    servers.append(await loop.create_server(asyncio.Protocol, host=HOST, port=0))
+    values = {"SMTP_PID": os.getpid(), "SMTP_HOST": HOST, "SMTP_USER": USER, "SMTP_PASSWORD": PASSWORD,
+              "SMTP_CA_FILE": os.path.join(state_dir, "cert.pem"), "SMTP_SPOOL": spool,
+              "SMTP_MAX_SIZE": MAX_SIZE, "SMTP_REFUSE_PREFIX": REFUSE_PREFIX}
+    for name, server in zip(list(listeners) + ["SILENT"], servers):
+        key = f"SMTP_{name.upper()}_PORT" if name.islower() else f"QUIRKS_{name}_PORT"
+        values[key] = server.sockets[0].getsockname()[1]
+    write_atomically(os.path.join(state_dir, "server.env"),
+                     "".join(f"{k}={shlex.quote(str(v))}\n" for k, v in values.items()).encode())
     stop = asyncio.Event()
     for sig in (signal.SIGTERM, signal.SIGINT):
         loop.add_signal_handler(sig, stop.set)
     await stop.wait()
-    for writer in silent_clients:
-        writer.close()
     for server in servers:
         server.close()
 
 
-def main():
-    # aiosmtpd warns about AUTH without its STARTTLS (the smtps listener).
-    warnings.simplefilter("ignore")
-    return test_server.main(__file__, __doc__, serve, "SMTP_PID", "smtp_server", prepare=make_certificate)
+def pid_alive(pid):
+    # A zombie counts as gone: its parent (init, after start) reaps it.
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            return f.read().rpartition(")")[2].split()[0] != "Z"
+    except OSError:
+        return False
+
+
+def stop(state_dir):
+    env = os.path.join(state_dir, "server.env")
+    try:
+        pid = int(dict(line.rstrip("\n").partition("=")[::2] for line in open(env))["SMTP_PID"])
+        args = open(f"/proc/{pid}/cmdline", "rb").read().split(b"\0")
+    except (OSError, KeyError, ValueError):
+        args = []
+    if os.path.exists(env):
+        os.remove(env)
+    # The PID of a server long gone may belong to another program by now.
+    if os.path.abspath(__file__).encode() not in args or state_dir.encode() not in args or not pid_alive(pid):
+        return 0
+    os.kill(pid, signal.SIGTERM)
+    for _ in range(200):  # 10 s
+        if not pid_alive(pid):
+            return 0
+        time.sleep(0.05)
+    os.kill(pid, signal.SIGKILL)
+    return 0
+
+
+def start(state_dir):
+    os.makedirs(state_dir, exist_ok=True)
+    stop(state_dir)  # a server left over from a run that was cut short
+    shutil.rmtree(os.path.join(state_dir, "spool"), ignore_errors=True)
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                    "-keyout", os.path.join(state_dir, "key.pem"), "-out", os.path.join(state_dir, "cert.pem"),
+                    "-days", "30", "-subj", "/CN=localhost", "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1"],
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    log_path, env = os.path.join(state_dir, "server.log"), os.path.join(state_dir, "server.env")
+    with open(log_path, "wb") as log:
+        # Its own session and no inherited pipes: ctest waits for the end of
+        # the setup test's output, which must not wait for the server.
+        # -W ignore: aiosmtpd warns about AUTH without its STARTTLS (smtps).
+        child = subprocess.Popen([sys.executable, "-W", "ignore", os.path.abspath(__file__), "serve", state_dir],
+                                 stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
+                                 start_new_session=True, close_fds=True)
+    for _ in range(400):  # up to 20 s
+        if os.path.exists(env) or child.poll() is not None:
+            break
+        time.sleep(0.05)
+    if os.path.exists(env):
+        print(open(env).read(), end="")
+        return 0
+    child.kill()
+    child.wait()
+    sys.stderr.write("smtp_server: did not start; its log:\n" + open(log_path).read())
+    return 1
+
+
+def main(command, state_dir):
+    if command == "start":
+        return start(state_dir)
+    if command == "serve":
+        asyncio.run(serve(state_dir))
+    return stop(state_dir) if command == "stop" else 0
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    if len(sys.argv) != 3 or sys.argv[1] not in ("start", "stop", "serve"):
+        sys.exit(__doc__)
+    sys.exit(main(sys.argv[1], os.path.abspath(sys.argv[2])))
