@@ -8,38 +8,34 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
+#include <tuple>
 
 namespace {
 
 class ProfileTest : public ::testing::Test {
 protected:
   void SetUp() override { ASSERT_EQ(zplatform::ProgramDir(), PROFILE_TEST_DIR); }
-  void WriteUserProfile(const std::string& text) const { testenv::WriteFile(m_dir.path() / "zerth" / "win.ini", text); }
+  void WriteUserProfile(const std::string& text) const { testenv::WriteFile(m_dir.path() / "zerth/win.ini", text); }
 
 private:
   testenv::TempDir m_dir;
   testenv::ScopedEnv m_config{"XDG_CONFIG_HOME", m_dir.str()};
 };
 
-TEST_F(ProfileTest, TheUserFileComesFirstAndFallsBackKeyByKey) {
+TEST_F(ProfileTest, TheUserFileComesFirstKeyByKeyAndNamesIgnoreCaseAndLayout) {
   EXPECT_EQ(GetProfileInt("Mail", "MAPI", 9), 1u) << "no user file: the program's";
-  WriteUserProfile("[Mail]\nMAPI=0\n");
-  EXPECT_EQ(GetProfileInt("Mail", "MAPI", 9), 0u) << "the user's value wins";
-  EXPECT_EQ(GetProfileInt("Mail", "Shipped", 9), 5u) << "missing in the user's file: the program's";
-  EXPECT_EQ(GetProfileInt("Windows", "Beep", 9), 7u) << "section missing in the user's file";
-  EXPECT_EQ(GetProfileInt("Mail", "Nothing", 9), 9u);
-  EXPECT_EQ(GetProfileInt("Nowhere", "MAPI", -1), 0xFFFFFFFFu);
-  EXPECT_EQ(GetProfileInt(nullptr, "MAPI", 6), 6u);
-}
-
-TEST_F(ProfileTest, NamesIgnoreCaseAndLayout) {
-  WriteUserProfile("; comment line\r\nStray=5\r\n[ mail ]\r\n;MAPI=8\r\n   mapi  =  3  \r\nMAPI=4\r\n"
+  WriteUserProfile("; comment line\r\nStray=5\r\n[ mail ]\r\n;MAPI=8\r\n   mapi  =  0  \r\nMAPI=4\r\n"
                    "[Sec]\nNoEquals\nKey2=2\n");
-  EXPECT_EQ(GetProfileInt("MAIL", "Mapi", 9), 3u) << "blanks, CR LF, comments; the first entry wins";
-  EXPECT_EQ(GetProfileInt("Sec", "MAPI", 9), 9u) << "a key of another section is not seen";
-  EXPECT_EQ(GetProfileInt("sec", "KEY2", 9), 2u);
-  EXPECT_EQ(GetProfileInt("", "Stray", 9), 9u) << "lines before the first section belong to none";
+  const std::tuple<const char*, const char*, int, UINT> cases[] = {
+      {"MAIL", "Mapi", 9, 0u},     // the user's value; blanks, CR LF, comments; the first entry wins
+      {"Mail", "Shipped", 9, 5u},  // missing in the user's file: the program's
+      {"Windows", "Beep", 9, 7u},  // the section missing in the user's file
+      {"Mail", "Nothing", 9, 9u},  {"Nowhere", "MAPI", -1, 0xFFFFFFFFu}, {nullptr, "MAPI", 6, 6u},
+      {"sec", "KEY2", 9, 2u},      {"Sec", "MAPI", 9, 9u},  // a key of another section is not seen
+      {"", "Stray", 9, 9u},        // lines before the first section belong to none
+  };
+  for (const auto& [section, key, fallback, expected] : cases)
+    EXPECT_EQ(GetProfileInt(section, key, fallback), expected) << (section ? section : "null") << " " << key;
 }
 
 TEST_F(ProfileTest, NumbersAreReadAsWindowsReadsThem) {

@@ -8,14 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <string>
-
 #include <sys/stat.h>
 
 namespace {
 
-namespace fs = std::filesystem;
 using zplatform::WholeFileStatus;
 
 TEST(ReadWholeFile, ReadsRegularFilesUpToTheLimitAndRefusesTheRest) {
@@ -24,31 +20,27 @@ TEST(ReadWholeFile, ReadsRegularFilesUpToTheLimitAndRefusesTheRest) {
   const std::string text = std::string("first\0second\n", 13) + std::string(10000, 'x');
   testenv::WriteFile(dir.path() / "text", text);
   testenv::WriteFile(dir.path() / "empty", "");
-  const fs::path fifo = dir.path() / "fifo";
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-
-  struct Case {
+  ASSERT_EQ(::mkfifo((dir.path() / "fifo").c_str(), 0600), 0);
+  const struct {
     const char* what;
-    fs::path path;
+    std::filesystem::path path;
     std::size_t maxBytes;
     WholeFileStatus status;
     std::string data;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"regular file", dir.path() / "text", 1 << 20, WholeFileStatus::Ok, text},
       {"empty file", dir.path() / "empty", 16, WholeFileStatus::Ok, ""},
       {"at the limit exactly", dir.path() / "text", text.size(), WholeFileStatus::Ok, text},
       {"one byte over the limit", dir.path() / "text", text.size() - 1, WholeFileStatus::TooLarge, ""},
-      {"FIFO without a writer", fifo, 16, WholeFileStatus::NotRegularFile, ""},
+      {"FIFO without a writer", dir.path() / "fifo", 16, WholeFileStatus::NotRegularFile, ""},
       {"folder", dir.path(), 16, WholeFileStatus::NotRegularFile, ""},
       {"missing file", dir.path() / "missing", 16, WholeFileStatus::NotFound, ""},
       {"endless device", "/dev/zero", 16, WholeFileStatus::NotRegularFile, ""},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     std::string data = "stale";
-    const WholeFileStatus status =
-        CallWithoutBlockingOn(c.path, [&] { return zplatform::ReadWholeFile(c.path.string(), c.maxBytes, data); });
-    EXPECT_EQ(status, c.status) << c.what;
+    const auto read = [&] { return zplatform::ReadWholeFile(c.path.string(), c.maxBytes, data); };
+    EXPECT_EQ(CallWithoutBlockingOn(c.path, read), c.status) << c.what;
     EXPECT_EQ(data, c.data) << c.what;
   }
 }

@@ -6,15 +6,12 @@
 
 using testenv::ScopedEnv;
 
+// ProgramDirOf is the one rule for every caller that appends "/" and a file
+// name (GetAppDir included): the root folder gives "", an unknown path "."
+// (never "", which would name a file in the root).
 TEST(ProgramDirTest, IsTheFolderOfTheRunningExecutable) {
   EXPECT_EQ(zplatform::ProgramDir(), std::string(TARVO_BINARY_DIR) + "/tests/bin");
   EXPECT_EQ(zplatform::ProgramPath(), zplatform::ProgramDir() + "/zplatform_services_tests");
-}
-
-// One rule for every caller that puts "/" and a file name after the folder
-// (GetAppDir included): a program in the root folder gives "", and an
-// unknown path "." rather than "", which would name a file in the root.
-TEST(ProgramDirTest, FolderOfAPathKeepsNameAfterSlashRight) {
   EXPECT_EQ(zplatform::ProgramDirOf("/opt/tarvo/bin/tarvo"), "/opt/tarvo/bin");
   EXPECT_EQ(zplatform::ProgramDirOf("/tarvo"), "");
   EXPECT_EQ(zplatform::ProgramDirOf(""), ".");
@@ -23,13 +20,11 @@ TEST(ProgramDirTest, FolderOfAPathKeepsNameAfterSlashRight) {
 TEST(ProgramDirTest, UserFoldersFollowXdgAndIgnoreRelativeValues) {
   ScopedEnv home("HOME", "/home/ann");
   {
-    ScopedEnv config("XDG_CONFIG_HOME", "/cfg");
-    ScopedEnv data("XDG_DATA_HOME", "/dat");
+    ScopedEnv config("XDG_CONFIG_HOME", "/cfg"), data("XDG_DATA_HOME", "/dat");
     EXPECT_EQ(zplatform::UserConfigDir(), "/cfg/zerth");
     EXPECT_EQ(zplatform::UserDataDir(), "/dat/zerth");
   }
-  ScopedEnv config("XDG_CONFIG_HOME", "relative/cfg");
-  ScopedEnv data("XDG_DATA_HOME", "");
+  ScopedEnv config("XDG_CONFIG_HOME", "relative/cfg"), data("XDG_DATA_HOME", "");
   EXPECT_EQ(zplatform::UserConfigDir(), "/home/ann/.config/zerth");
   EXPECT_EQ(zplatform::UserDataDir(), "/home/ann/.local/share/zerth");
 }

@@ -1,4 +1,6 @@
-#include <zplatform/UiServices.h>
+// The UI seams: Windows filter strings as Qt filters, hooks that stand in for
+// every service, and the real services without a GUI application.
+#include "UiRecorder.h"
 
 #include <QString>
 
@@ -14,24 +16,19 @@ TEST(UiServicesTest, WindowsFiltersBecomeQtFilters) {
   for (const auto& [in, out] : cases) EXPECT_EQ(zplatform::QtFilterFromWindows(in).toStdString(), out) << in;
 }
 
-TEST(UiServicesTest, HooksAnswerAndRecordEveryService) {
-  std::vector<std::string> seen;
-  zplatform::UiHooks hooks;
-  hooks.messageBox = [&](const std::string& text, const std::string& caption, UINT type) {
-    seen.push_back(caption + ":" + text + ":" + std::to_string(type));
-    return IDCANCEL;
-  };
-  hooks.openFile = [&](const std::string& filter) { return std::optional<std::string>("/tmp/" + filter); };
-  hooks.shellOpen = [&](const std::string& target) { return target == "http://www.tarvo.example"; };
-  zplatform::SetUiHooks(&hooks);
-  EXPECT_EQ(zplatform::MessageBox("Go?", "Tarvo", MB_OKCANCEL), IDCANCEL);
-  EXPECT_EQ(zplatform::GetOpenFileName("All|*.*|"), "/tmp/All|*.*|");
-  EXPECT_TRUE(zplatform::ShellOpen("http://www.tarvo.example"));
-  zplatform::SetUiHooks(nullptr);
-  EXPECT_EQ(seen, std::vector<std::string>{"Tarvo:Go?:1"});
-}
-
-TEST(UiServicesTest, WithoutAGuiApplicationBoxesAnswerWithoutWaiting) {
+TEST(UiServicesTest, HooksAnswerEveryServiceAndWithoutThemNoBoxWaits) {
+  {
+    testui::UiRecorder ui;
+    ui.answer = IDCANCEL;
+    ui.fileAnswer = "/tmp/chosen.txt";
+    EXPECT_EQ(zplatform::MessageBox("Go?", "Tarvo", MB_OKCANCEL), IDCANCEL);
+    EXPECT_EQ(zplatform::GetOpenFileName("All|*.*|"), "/tmp/chosen.txt");
+    EXPECT_TRUE(zplatform::ShellOpen("http://www.tarvo.example"));
+    EXPECT_EQ(ui.messages, (std::vector<testui::ShownMessage>{{"Go?", "Tarvo", MB_OKCANCEL}}));
+    EXPECT_EQ(ui.fileFilters, std::vector<std::string>{"All|*.*|"});
+    EXPECT_EQ(ui.opened, std::vector<std::string>{"http://www.tarvo.example"});
+  }
+  // The real services, without a QApplication.
   EXPECT_EQ(zplatform::MessageBox("note", "Tarvo", MB_OK), IDOK);
   EXPECT_EQ(zplatform::MessageBox("go on?", "Tarvo", MB_OKCANCEL), IDCANCEL);
   EXPECT_EQ(zplatform::GetOpenFileName("All|*.*|"), std::nullopt);
