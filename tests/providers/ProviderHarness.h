@@ -1,13 +1,13 @@
-// What the provider tests share: libmapi32.so loaded as the program loads
-// it, Simple MAPI messages built by hand, account values written to the
-// registry, and messages read back by Python's email package (dump_mail.py).
+// What the provider tests share: libmapi32.so loaded as the program loads it,
+// Simple MAPI messages built by hand, account values written to the registry,
+// and messages read back by Python's email package (dump_mail.py).
 #pragma once
 
 #include "MailAccountValues.h"
 #include "MailDump.h"
+#include "TestEnv.h"
 
 #include <zerth/mapi.h>
-#include <zplatform/Registry.h>
 
 #include <gtest/gtest.h>
 
@@ -23,6 +23,9 @@
 namespace providertest {
 
 namespace fs = std::filesystem;
+using testaccount::SetAccountValue;
+using testmail::Dump;
+using testmail::DumpMail;
 
 // The provider, loaded with dlopen and unloaded with dlclose.
 class Provider {
@@ -53,14 +56,14 @@ public:
     m_recips.push_back({0, recipClass, keep(name), address ? keep(*address) : nullptr, 0, nullptr});
     return *this;
   }
-  TestMessage& subject(const std::string& text) { return set(m_message.lpszSubject, text); }
-  TestMessage& text(const std::string& text) { return set(m_message.lpszNoteText, text); }
+  TestMessage& subject(const std::string& text) { return m_message.lpszSubject = keep(text), *this; }
+  TestMessage& text(const std::string& text) { return m_message.lpszNoteText = keep(text), *this; }
   TestMessage& originator(const std::string& name) {
     m_originator.lpszName = keep(name);
     m_message.lpOriginator = &m_originator;
     return *this;
   }
-  TestMessage& attach(const fs::path& path, Address name, MAPI_ULONG position) {
+  TestMessage& attach(const fs::path& path, Address name = {}, MAPI_ULONG position = 0) {
     m_files.push_back({0, 0, position, keep(path.string()), name ? keep(*name) : nullptr, nullptr});
     return *this;
   }
@@ -80,10 +83,6 @@ public:
 
 private:
   char* keep(const std::string& text) { return m_texts.emplace_back(text).data(); }
-  TestMessage& set(char*& field, const std::string& text) {
-    field = keep(text);
-    return *this;
-  }
 
   std::list<std::string> m_texts;  // stable addresses
   MapiMessage m_message{};
@@ -99,8 +98,17 @@ inline std::vector<fs::path> FilesIn(const fs::path& folder) {
   return files;
 }
 
-using testaccount::SetAccountValue;
-using testmail::Dump;
-using testmail::DumpMail;
+// Private config, data and runtime folders, and the provider loaded.
+class ProviderTest : public ::testing::Test {
+protected:
+  void SetUp() override { ASSERT_NE(m_provider.send(), nullptr) << ::dlerror(); }
+  LPMAPISENDMAIL sendMail() const { return m_provider.send(); }
+
+  testenv::TempDir m_home;
+  testenv::ScopedEnv m_config{"XDG_CONFIG_HOME", m_home.str() + "/config"};
+  testenv::ScopedEnv m_data{"XDG_DATA_HOME", m_home.str() + "/data"};
+  testenv::ScopedEnv m_runtime{"XDG_RUNTIME_DIR", m_home.str()};
+  Provider m_provider;
+};
 
 }  // namespace providertest
