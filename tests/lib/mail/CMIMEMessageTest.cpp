@@ -1,7 +1,6 @@
 // CMIMEMessage and its content agents: the wire layout byte for byte (all but
 // the date), the order and trimming of parts, text wrapping, attachment lines
-// around 54 bytes, files that cannot or must not be read, and the shared
-// registry of agents under several threads.
+// around 54 bytes, and files that cannot or must not be read.
 #include <zerth/CAppOctetStream.h>
 #include <zerth/CMIMEMessage.h>
 #include <zerth/CTextPlain.h>
@@ -18,7 +17,6 @@
 #include <filesystem>
 #include <regex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -191,23 +189,6 @@ TEST_F(CMIMEMessageTest, TextPartsWrapAt76WhateverTheLineWidthIsSetTo) {
   EXPECT_EQ(LineLengths(text), (std::vector<std::size_t>{74, 79, 44}));
   EXPECT_EQ(text.find(" \r\n"), std::string::npos);
   EXPECT_EQ(text.find("\r\n "), std::string::npos);
-}
-
-// The registry grows under its lock while other threads look agents up.
-TEST(CMIMEMessageRegistry, MessagesInSeveralThreadsFormatAlike) {
-  const std::string expected = kPreamble + kTextPart + "Hi\r\n" + kEndLine;
-  std::vector<std::thread> threads;
-  std::vector<int> mismatches(4, 0);
-  for (std::size_t t = 0; t < 4; ++t)
-    threads.emplace_back([&, t] {
-      for (int i = 0; i < 200; ++i) {
-        CMIMEMessage message;
-        message.m_sBody = "Hi";
-        if (FormattedBody(message) != expected) ++mismatches[t];
-      }
-    });
-  for (auto& thread : threads) thread.join();
-  EXPECT_EQ(mismatches, std::vector<int>(4, 0));
 }
 
 }  // namespace
