@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <deque>
 #include <memory>
@@ -165,6 +166,12 @@ TEST_F(LogonTest, RememberedPasswordIsStoredEncipheredAndUsedWithoutAsking) {
   EXPECT_EQ(m_seen.size(), 1u);
   EXPECT_NE(StoredPassword(), stored);
   EXPECT_EQ(sendAnswering({}, 0), static_cast<MAPI_ULONG>(SUCCESS_SUCCESS));
+
+  // A FIFO in the key's place is no key; reading it does not wait for a writer.
+  const std::string keyPath = m_home.str() + "/config/zerth/mail.key";
+  ASSERT_EQ(::unlink(keyPath.c_str()), 0);
+  ASSERT_EQ(::mkfifo(keyPath.c_str(), 0600), 0);
+  EXPECT_EQ(sendAnswering({}, 0), static_cast<MAPI_ULONG>(MAPI_E_LOGIN_FAILURE));
 }
 
 }  // namespace
