@@ -1,6 +1,6 @@
 // What the tests of app/ share: the program's headers they all use,
-// recipient lists as plain pairs, a dialog's control by its id, and a window
-// shown and made active.
+// recipient lists as plain pairs, a dialog's control by its id, and for the
+// QTest programs a click, a recorder of modal dialogs and an active window.
 #pragma once
 
 #include "CContactArray.h"
@@ -15,7 +15,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#ifdef QT_TESTLIB_LIB  // only the QTest programs link QtTest; the rest of the kit needs it
 #include <QtTest/QTest>
+#endif
 
 #include <functional>
 #include <string>
@@ -48,6 +50,7 @@ W* Item(const QWidget& dialog, int id) {
   return dialog.findChild<W*>(QString::number(id), Qt::FindDirectChildrenOnly);
 }
 
+#ifdef QT_TESTLIB_LIB
 inline void Click(const QWidget& dialog, int id) { QTest::mouseClick(Item<QPushButton>(dialog, id), Qt::LeftButton); }
 
 // Runs action; every modal dialog of the class opened meanwhile is recorded
@@ -84,5 +87,7 @@ inline void ShowActive(QWidget& window) {
   QApplication::setActiveWindow(&window);
   if (!QTest::qWaitForWindowActive(&window)) QTest::qFail("window did not become active", __FILE__, __LINE__);
 }
+
+#endif
 
 }  // namespace apptest
