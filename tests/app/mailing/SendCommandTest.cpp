@@ -18,29 +18,19 @@ using namespace tarvo;
 using namespace apptest;
 using testui::ShownMessage;
 
-namespace {
-
 // No file system fails a read half-way on demand, so this program's own
 // read() does: for the file named here, the first read gets at most 4096
 // bytes and every read after that fails with EIO.
-std::string g_failingReadPath;
-
-bool ReadsFailingFile(int fd) {
-  char target[PATH_MAX];
-  const std::string link = "/proc/self/fd/" + std::to_string(fd);
-  const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
-  return n > 0 && std::string(target, static_cast<std::size_t>(n)) == g_failingReadPath;
-}
-
-}  // namespace
+static std::string g_failingReadPath;
 
 extern "C" ssize_t read(int fd, void* buffer, size_t size) {
-  if (!g_failingReadPath.empty() && ReadsFailingFile(fd)) {
-    if (::lseek(fd, 0, SEEK_CUR) > 0) {
-      errno = EIO;
-      return -1;
+  if (!g_failingReadPath.empty()) {
+    char target[PATH_MAX] = {};
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    if (::readlink(link.c_str(), target, sizeof target - 1) > 0 && target == g_failingReadPath) {
+      if (::lseek(fd, 0, SEEK_CUR) > 0) return errno = EIO, -1;
+      size = std::min<size_t>(size, 4096);
     }
-    size = std::min<size_t>(size, 4096);
   }
   return ::syscall(SYS_read, fd, buffer, size);
 }
