@@ -73,15 +73,15 @@ TEST_P(EndToEndTest, ImportedContactsAreMailedAndReported) {
     Item<QComboBox>(*picker, CImportDlg::IDC_FILE_TYPE)->setCurrentIndex(2);
     Item<QLineEdit>(*picker, CImportDlg::IDC_SOURCE_FILE)->setText(QString::fromStdString(contacts.string()));
     Item<QLineEdit>(*picker, CImportDlg::IDC_SEPARATOR)->setText(";");
-    QTest::mouseClick(Item<QPushButton>(*picker, CImportDlg::IDC_IMPORT), Qt::LeftButton);
+    Click(*picker, CImportDlg::IDC_IMPORT);
   });
-  QTest::mouseClick(Item<QPushButton>(dlg, tarvo::IDC_ADD_TEXT_FILE), Qt::LeftButton);
+  Click(dlg, tarvo::IDC_ADD_TEXT_FILE);
   ASSERT_EQ(dlg.m_aSelected.GetSize(), 3);  // the repeated address is merged away; a blank line counts as ignored
   ASSERT_EQ(m_ui.texts(), std::vector<std::string>{"Import completed.\nContacts imported:\t4\t\nEntries ignored:\t2\t"});
 
   QTest::keyClicks(Item<QLineEdit>(dlg, tarvo::IDC_TITLE), "Lanterns for <NAME>");
   Item<QLineEdit>(dlg, tarvo::IDC_SOURCE)->setText(QString::fromStdString(message.string()));
-  QTest::mouseClick(Item<QPushButton>(dlg, tarvo::IDC_SEND), Qt::LeftButton);
+  Click(dlg, tarvo::IDC_SEND);
   ASSERT_EQ(m_ui.texts().size(), 2u);
   EXPECT_EQ(m_ui.texts()[1], "You are about to send 3 e-mail messages. Press OK to continue.");
 

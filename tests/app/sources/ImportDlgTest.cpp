@@ -18,7 +18,7 @@ void Import(CImportDlg& dlg, const std::string& path, int layout, const std::str
   Item<QComboBox>(dlg, CImportDlg::IDC_FILE_TYPE)->setCurrentIndex(layout);
   Item<QLineEdit>(dlg, CImportDlg::IDC_SOURCE_FILE)->setText(QString::fromStdString(path));
   Item<QLineEdit>(dlg, CImportDlg::IDC_SEPARATOR)->setText(QString::fromStdString(separator));
-  QTest::mouseClick(Item<QPushButton>(dlg, CImportDlg::IDC_IMPORT), Qt::LeftButton);
+  Click(dlg, CImportDlg::IDC_IMPORT);
 }
 
 }  // namespace
@@ -62,9 +62,9 @@ private slots:
       for (QWidget* b : children) QVERIFY(a == b || !a->geometry().intersects(b->geometry()));
     }
     m_ui->fileAnswer = "/home/anna/Kontakte \xC3\xBC.csv";
-    QTest::mouseClick(Item<QPushButton>(dlg, CImportDlg::IDC_BROWSE_FILE), Qt::LeftButton);
+    Click(dlg, CImportDlg::IDC_BROWSE_FILE);
     m_ui->fileAnswer.reset();  // the user cancels
-    QTest::mouseClick(Item<QPushButton>(dlg, CImportDlg::IDC_BROWSE_FILE), Qt::LeftButton);
+    Click(dlg, CImportDlg::IDC_BROWSE_FILE);
     QCOMPARE(Item<QLineEdit>(dlg, CImportDlg::IDC_SOURCE_FILE)->text(), QString::fromUtf8("/home/anna/Kontakte \xC3\xBC.csv"));
     const std::string filter = "Text files (*.txt)|*.txt|CSV files (*.csv)|*.csv|All files (*.*)|*.*|";
     QCOMPARE(m_ui->fileFilters, std::vector<std::string>({filter, filter}));
@@ -100,7 +100,7 @@ private slots:
         auto* picker = qobject_cast<CImportDlg*>(QApplication::activeModalWidget());
         QVERIFY(picker);
         steps(*picker);
-        if (picker->isVisible()) QTest::mouseClick(Item<QPushButton>(*picker, CImportDlg::IDC_CANCEL), Qt::LeftButton);
+        if (picker->isVisible()) Click(*picker, CImportDlg::IDC_CANCEL);
       });
       main.OnPickContacts(tarvo::IDC_ADD_TEXT_FILE);
     };
