@@ -1,6 +1,5 @@
-// WriteFileAtomically: the target holds exactly the new bytes with exactly
-// the mode asked, and a write that fails at any step leaves the old file as
-// it was and no temporary file behind.
+// WriteFileAtomically: exactly the new bytes and mode, or the old file as it
+// was and no temporary file.
 #include "TestEnv.h"
 
 #include <zplatform/AtomicFile.h>
@@ -13,6 +12,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <tuple>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -37,36 +37,26 @@ mode_t ModeOf(const fs::path& path) {
 TEST(WriteFileAtomically, HoldsTheBytesWithExactlyTheModeAsked) {
   // A umask that would narrow 0600 to 0400 and 0644 to 0400: the mode asked wins.
   const mode_t oldMask = ::umask(0277);
-  struct Case {
-    const char* what;
-    std::optional<mode_t> before;  // mode of an existing file, when there is one
-    std::string bytes;
-    mode_t mode;
-  };
-  const Case cases[] = {
-      {"new private file", std::nullopt, "secret\n", 0600},
-      {"readable by all", std::nullopt, std::string(70000, 'k'), 0644},
-      {"replaces a readable file with a private one", 0644, "", 0600},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  // The mode of an existing file, when there is one; the bytes; the mode asked.
+  const std::tuple<std::optional<mode_t>, std::string, mode_t> cases[] = {
+      {std::nullopt, "secret\n", 0600}, {std::nullopt, std::string(70000, 'k'), 0644}, {0644, "", 0600}};
+  for (const auto& [before, bytes, mode] : cases) {
     testenv::TempDir dir;
     const fs::path path = dir.path() / "target";
-    if (c.before) {
+    if (before) {
       testenv::WriteFile(path, "old bytes, longer than some of the new ones");
-      ASSERT_EQ(::chmod(path.c_str(), *c.before), 0);
+      ASSERT_EQ(::chmod(path.c_str(), *before), 0);
     }
-    const zplatform::AtomicWriteResult result = WriteFileAtomically(path.string(), c.bytes, c.mode, ".tmp");
+    const zplatform::AtomicWriteResult result = WriteFileAtomically(path.string(), bytes, mode, ".tmp");
     EXPECT_TRUE(result.ok()) << result.error;
-    EXPECT_EQ(testenv::ReadFile(path), c.bytes);
-    EXPECT_EQ(ModeOf(path), c.mode);
+    EXPECT_EQ(testenv::ReadFile(path), bytes);
+    EXPECT_EQ(ModeOf(path), mode) << bytes.size();
     EXPECT_EQ(Listing(dir.path()), std::set<std::string>{"target"});
   }
   ::umask(oldMask);
 }
 
-// Lowers the file size limit for its life; the signal that would end the
-// test is ignored, so the write fails with EFBIG.
+// Lowers the file size limit; SIGXFSZ ignored, the write fails with EFBIG.
 class FileSizeLimit {
 public:
   explicit FileSizeLimit(rlim_t bytes) : m_handler(std::signal(SIGXFSZ, SIG_IGN)) {
@@ -93,27 +83,20 @@ TEST(WriteFileAtomically, FailureLeavesTheOldFileAndNoTemporary) {
   testenv::WriteFile(dir.path() / "folder" / "inside", "kept");
   const std::set<std::string> before = Listing(dir.path());
 
-  struct Case {
-    const char* what;
-    fs::path target;
-    rlim_t sizeLimit;
-    AtomicWriteStep step;
-    int error;
+  const std::tuple<fs::path, rlim_t, AtomicWriteStep, int> cases[] = {
+      {dir.path() / "none" / "file", RLIM_INFINITY, AtomicWriteStep::CreateTemporary, ENOENT},
+      {old, 4096, AtomicWriteStep::WriteTemporary, EFBIG},
+      {dir.path() / "folder", RLIM_INFINITY, AtomicWriteStep::Replace, EISDIR},
   };
-  const Case cases[] = {
-      {"folder missing", dir.path() / "none" / "file", RLIM_INFINITY, AtomicWriteStep::CreateTemporary, ENOENT},
-      {"write fails part-way", old, 4096, AtomicWriteStep::WriteTemporary, EFBIG},
-      {"target is a folder", dir.path() / "folder", RLIM_INFINITY, AtomicWriteStep::Replace, EISDIR},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& [target, sizeLimit, step, error] : cases) {
+    SCOPED_TRACE(target);
     zplatform::AtomicWriteResult result;
     {
-      const FileSizeLimit limit(c.sizeLimit);
-      result = WriteFileAtomically(c.target.string(), std::string(3 * 4096, 'n'), 0644, ".tmp");
+      const FileSizeLimit limit(sizeLimit);
+      result = WriteFileAtomically(target.string(), std::string(3 * 4096, 'n'), 0644, ".tmp");
     }
-    EXPECT_EQ(result.error, c.error);
-    EXPECT_EQ(result.failedStep, c.step);
+    EXPECT_EQ(result.error, error);
+    EXPECT_EQ(result.failedStep, step);
     EXPECT_EQ(testenv::ReadFile(old), "old bytes");
     EXPECT_EQ(testenv::ReadFile(dir.path() / "folder" / "inside"), "kept");
     EXPECT_EQ(Listing(dir.path()), before);

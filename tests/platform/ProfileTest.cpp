@@ -1,6 +1,4 @@
-// GetProfileInt: the user's win.ini first, then the one beside the program
-// (tests/bin/profile/win.ini, copied from data/program-win.ini), and numbers
-// read the way Windows reads them.
+// GetProfileInt: the user's win.ini first, then the program's (data/program-win.ini).
 #include "TestEnv.h"
 
 #include <zplatform/Profile.h>

@@ -1,7 +1,5 @@
-// The registry calls as Windows callers use them, over REGEDIT4 hive files:
-// values, sizes and error codes, keys without regard to case, the root keys;
-// the files' text and modes, writers racing or killed in other processes, and
-// damaged or odd hives reported and left as they are.
+// The registry calls as Windows callers use them, over REGEDIT4 hive files
+// written, raced on, killed in mid-write, damaged.
 #include "TestEnv.h"
 #include "WithoutBlocking.h"
 
@@ -65,7 +63,7 @@ LONG SetDword(HKEY key, const char* name, DWORD value) {
   return Set(key, name, REG_DWORD, std::string(reinterpret_cast<const char*>(&value), sizeof value));
 }
 
-// Asks for the size first, then reads exactly that much, as careful callers do.
+// The size first, then exactly that much, as careful callers do.
 StoredValue Query(HKEY key, const char* name) {
   StoredValue stored;
   DWORD size = 0;
@@ -146,7 +144,6 @@ TEST_F(RegistryTest, KeysAndValuesAreMatchedWithoutCaseAndKeepTheirFirstSpelling
                            "[HKEY_CURRENT_USER\\Software\\Zerth\\A\\NewOne]\n"})
     EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
 
-  // Deleting removes that value only; the ones behind it are still found.
   for (const char* name : {"First", "Second", "Third"}) ASSERT_EQ(SetDword(deep.get(), name, 1), ERROR_SUCCESS);
   EXPECT_EQ(RegDeleteValue(deep.get(), "SECOND"), ERROR_SUCCESS);
   EXPECT_EQ(Query(deep.get(), "Second").rc, ERROR_FILE_NOT_FOUND);
@@ -301,11 +298,8 @@ TEST_F(RegistryTest, ConcurrentWritersInTwoProcessesLoseNothing) {
   EXPECT_EQ(missing, 0);
 }
 
-// kill -9 while a writer's temporary file exists: the hive stays whole, and
-// the next write removes what the dead writers left.
 TEST_F(RegistryTest, KilledWritersLeaveTheHiveWholeAndTheirTemporariesGo) {
-  // 256 KiB of bytes is 768 KiB of text: a write takes long enough to be
-  // caught while its temporary file is there.
+  // 768 KiB of text: a write lasts long enough to be caught.
   const std::string bulk(256u << 10, '\x5a');
   OwnedKey key = Create(HKEY_CURRENT_USER, "Software\\ZerthRace");
   ASSERT_EQ(Set(key.get(), "Bulk", REG_BINARY, bulk), ERROR_SUCCESS);
@@ -337,9 +331,6 @@ TEST_F(RegistryTest, KilledWritersLeaveTheHiveWholeAndTheirTemporariesGo) {
   EXPECT_EQ(temporaries(), std::set<std::string>{});
 }
 
-// Every call fails with ERROR_BADDB (or ERROR_CANTREAD for what is no file),
-// the file keeps every byte, and stderr gets one line naming the file and the
-// reason however many calls run into it. No FIFO is waited on.
 TEST_F(RegistryTest, DamagedOrOddHivesAreReportedOnceAndNeverRewritten) {
   const std::string good = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Zerth]\n";
   const struct {
@@ -368,7 +359,6 @@ TEST_F(RegistryTest, DamagedOrOddHivesAreReportedOnceAndNeverRewritten) {
   };
   int number = 0;
   for (const auto& c : cases) {
-    // A folder of its own per case, so each damaged file is a new report.
     testenv::ScopedEnv config("XDG_CONFIG_HOME", m_dir.str() + "/case" + std::to_string(++number));
     const fs::path hive = c.root == HKEY_CURRENT_USER ? zplatform::UserHivePath() : MachineHive().string();
     fs::create_directories(c.text == "<folder>" ? hive : hive.parent_path());
@@ -398,8 +388,7 @@ TEST_F(RegistryTest, DamagedOrOddHivesAreReportedOnceAndNeverRewritten) {
   EXPECT_EQ(zplatform::RegReadString(HKEY_CLASSES_ROOT, "CLSID", "", "fallback"), "fallback");
 }
 
-// 22 MiB of bytes take 66 MiB as hex text: that hive no reader would accept,
-// so the write is refused and the hive kept.
+// 22 MiB of bytes take 66 MiB as hex text, more than any reader accepts.
 TEST_F(RegistryTest, ValueTooLargeForTheHiveIsRefusedAndTheHiveKept) {
   OwnedKey key = Create(HKEY_CURRENT_USER, "Software\\Zerth");
   ASSERT_EQ(SetDword(key.get(), "Kept", 1), ERROR_SUCCESS);
@@ -408,9 +397,8 @@ TEST_F(RegistryTest, ValueTooLargeForTheHiveIsRefusedAndTheHiveKept) {
   EXPECT_EQ(testenv::ReadFile(UserHive()), before);
 }
 
-// Random damage to a valid hive: every call answers ERROR_SUCCESS or
-// ERROR_BADDB, and whatever the reader accepts, the writer writes back in a
-// form the reader accepts again and reproduces exactly.
+// What the reader accepts of a damaged hive, the writer writes back in a form
+// the reader accepts again and reproduces exactly.
 TEST_F(RegistryTest, MutatedHivesAreReadSafelyAndAcceptedOnesSurviveARewrite) {
   const std::string valid = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Zerth]\n@=\"d\"\n"
                             "\"Name \\\"q\\\"\"=\"C:\\\\x\"\n\"Num\"=dword:0000002a\n\"Bin\"=hex:00,01,\\\n  02\n"
@@ -447,8 +435,7 @@ TEST_F(RegistryTest, MutatedHivesAreReadSafelyAndAcceptedOnesSurviveARewrite) {
   EXPECT_GT(accepted, 20) << "the mutations should leave some hives readable";
 }
 
-// A machine hive in a folder the user may not write, as beside a program in
-// /usr. The writer runs without capabilities, so that root is refused too.
+// The writer runs without capabilities, so that root is refused too.
 TEST_F(RegistryTest, UnwritableMachineHiveRefusesChangesButStillReads) {
   const std::string shipped = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\ZerthRace]\n\"Shipped\"=dword:00000001\n\n";
   testenv::WriteFile(MachineHive(), shipped);

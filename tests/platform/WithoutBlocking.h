@@ -1,6 +1,5 @@
-// Runs a call that opens a FIFO, with an upper bound: a call still waiting
-// for the FIFO's other end after 10 s fails the test, and is then let go by
-// a writer opened on the FIFO, so that the test ends instead of hanging.
+// Runs a call that opens a FIFO: still waiting after 10 s fails the test, and
+// a writer opened on the FIFO then lets it go.
 #pragma once
 
 #include <zplatform/UniqueFd.h>

@@ -6,9 +6,7 @@
 
 using testenv::ScopedEnv;
 
-// ProgramDirOf is the one rule for every caller that appends "/" and a file
-// name (GetAppDir included): the root folder gives "", an unknown path "."
-// (never "", which would name a file in the root).
+// ProgramDirOf: "" for the root, "." (never "") for an unknown path, as callers append "/name".
 TEST(ProgramDirTest, IsTheFolderOfTheRunningExecutable) {
   EXPECT_EQ(zplatform::ProgramDir(), std::string(TARVO_BINARY_DIR) + "/tests/bin");
   EXPECT_EQ(zplatform::ProgramPath(), zplatform::ProgramDir() + "/zplatform_services_tests");

@@ -1,5 +1,3 @@
-// The UI seams: Windows filter strings as Qt filters, hooks that stand in for
-// every service, and the real services without a GUI application.
 #include "UiRecorder.h"
 
 #include <QString>
