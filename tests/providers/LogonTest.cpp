@@ -1,6 +1,5 @@
-// MAPI_LOGON_UI: the logon dialog asks for the SMTP password when the account
-// gives none. The real dialog is answered through the widgets it names, from
-// a timer that runs inside its modal loop.
+// MAPI_LOGON_UI: the real logon dialog, answered through its named widgets
+// from a timer inside its modal loop.
 #include "TransportFixture.h"
 
 #include <QApplication>
@@ -76,8 +75,7 @@ protected:
     m_owner->setEnabled(false);  // as CIMapi::Send leaves it while the provider runs
   }
 
-  // Sends to a new address with the answers given; the message must arrive
-  // exactly when the code is success. The dialogs shown go to m_seen.
+  // The message must arrive exactly when the code is success.
   MAPI_ULONG sendAnswering(std::deque<Answer> answers, FLAGS flags = MAPI_LOGON_UI) {
     DialogAnswerer answerer(std::move(answers), m_server.value("SMTP_USER"));
     const std::string rcpt = UniqueAddress("logon");
@@ -87,7 +85,6 @@ protected:
     return code;
   }
 
-  // The stored password's bytes as the registry holds them; nothing without one.
   static std::optional<std::string> StoredPassword() {
     HKEY key = nullptr;
     DWORD type = 0, size = 0;

@@ -1,6 +1,5 @@
-// What the provider tests share: libmapi32.so loaded as the program loads it,
-// Simple MAPI messages built by hand, account values written to the registry,
-// and messages read back by Python's email package (dump_mail.py).
+// What the provider tests share: the provider loaded, Simple MAPI messages
+// built by hand, account values, messages read back by dump_mail.py.
 #pragma once
 
 #include "MailAccountValues.h"
@@ -16,6 +15,7 @@
 #include <filesystem>
 #include <functional>
 #include <list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,24 +26,6 @@ namespace fs = std::filesystem;
 using testaccount::SetAccountValue;
 using testmail::Dump;
 using testmail::DumpMail;
-
-// The provider, loaded with dlopen and unloaded with dlclose.
-class Provider {
-public:
-  Provider() : m_handle(::dlopen(TARVO_RUNTIME_DIR "/libmapi32.so", RTLD_NOW | RTLD_LOCAL)) {
-    if (m_handle) m_send = reinterpret_cast<LPMAPISENDMAIL>(::dlsym(m_handle, "MAPISendMail"));
-  }
-  ~Provider() {
-    if (m_handle) ::dlclose(m_handle);
-  }
-  Provider(const Provider&) = delete;
-  Provider& operator=(const Provider&) = delete;
-  LPMAPISENDMAIL send() const { return m_send; }
-
-private:
-  void* m_handle;
-  LPMAPISENDMAIL m_send = nullptr;
-};
 
 // A Simple MAPI message built by hand; owns every text its descriptors point at.
 class TestMessage {
@@ -98,17 +80,23 @@ inline std::vector<fs::path> FilesIn(const fs::path& folder) {
   return files;
 }
 
-// Private config, data and runtime folders, and the provider loaded.
+// Private config, data and runtime folders, and the provider loaded as the
+// program loads it (dlopen, unloaded with dlclose).
 class ProviderTest : public ::testing::Test {
 protected:
-  void SetUp() override { ASSERT_NE(m_provider.send(), nullptr) << ::dlerror(); }
-  LPMAPISENDMAIL sendMail() const { return m_provider.send(); }
+  void SetUp() override {
+    ASSERT_TRUE(m_provider) << ::dlerror();
+    m_send = reinterpret_cast<LPMAPISENDMAIL>(::dlsym(m_provider.get(), "MAPISendMail"));
+    ASSERT_NE(m_send, nullptr) << ::dlerror();
+  }
+  LPMAPISENDMAIL sendMail() const { return m_send; }
 
   testenv::TempDir m_home;
   testenv::ScopedEnv m_config{"XDG_CONFIG_HOME", m_home.str() + "/config"};
   testenv::ScopedEnv m_data{"XDG_DATA_HOME", m_home.str() + "/data"};
   testenv::ScopedEnv m_runtime{"XDG_RUNTIME_DIR", m_home.str()};
-  Provider m_provider;
+  std::unique_ptr<void, int (*)(void*)> m_provider{::dlopen(TARVO_RUNTIME_DIR "/libmapi32.so", RTLD_NOW), ::dlclose};
+  LPMAPISENDMAIL m_send = nullptr;
 };
 
 }  // namespace providertest

@@ -1,5 +1,4 @@
-// The fixture of the transport tests: the provider, the fixture's SMTP
-// server, and an account whose sender is unique to the test.
+// The provider, the fixture's SMTP server, and a sender unique to the test.
 #pragma once
 
 #include "ProviderHarness.h"

@@ -1,6 +1,5 @@
-// The smtp transport, and the sendmail transport through msmtp (a real
-// sendmail-compatible program), against the real SMTP server of the
-// "smtp_server" fixture: what arrives, and the code of every failure.
+// The smtp transport, and the sendmail transport through msmtp, against the
+// SMTP test server: what arrives, and the code of every failure.
 #include "TransportFixture.h"
 
 #include <regex>
