@@ -1,5 +1,4 @@
-// Writes values of the user's mail account, HKEY_CURRENT_USER\Software\Zerth\Mail,
-// as a user would put them into user.reg.
+// Values of the user's mail account, HKEY_CURRENT_USER\Software\Zerth\Mail.
 #pragma once
 
 #include <zplatform/Registry.h>

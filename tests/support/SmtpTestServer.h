@@ -1,5 +1,4 @@
-// The SMTP server of the "smtp_server" ctest fixture (smtp_server.py), as the
-// tests see it: the values of its server.env and the messages in its spool.
+// The "smtp_server" fixture's server.env and spool.
 #pragma once
 
 #include "TestEnv.h"
@@ -22,8 +21,7 @@ namespace providertest {
 
 class SmtpTestServer {
 public:
-  // Reads server.env (values maybe in shlex.quote's single quotes); fails
-  // the test without it.
+  // Reads server.env (values maybe in shlex.quote's quotes); fails the test without it.
   SmtpTestServer() {
     std::ifstream in(TARVO_SMTP_SERVER_ENV);
     for (std::string line; std::getline(in, line);) {
@@ -82,8 +80,7 @@ inline ReceivedEnvelope ReadEnvelope(std::filesystem::path eml) {
   return envelope;
 }
 
-// An address no other test uses, so tests running at the same time against
-// the one server find only their own messages: "<local>.<pid>.<n>@<domain>".
+// An address no other test uses: "<local>.<pid>.<n>@<domain>".
 inline std::string UniqueAddress(const std::string& local, const std::string& domain = "example.org") {
   static std::atomic<int> counter{0};
   return local + "." + std::to_string(::getpid()) + "." + std::to_string(++counter) + "@" + domain;

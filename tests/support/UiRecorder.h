@@ -1,6 +1,5 @@
-// While a UiRecorder lives, message boxes, file dialogs and shell opens are
-// answered and recorded by it instead of the real Qt services. One per test;
-// its members are the test's to read and to set.
+// While a UiRecorder lives, it answers and records message boxes, file dialogs
+// and shell opens instead of the real Qt services.
 #pragma once
 
 #include <zplatform/UiServices.h>

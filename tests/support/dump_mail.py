@@ -1,11 +1,6 @@
 #!/usr/bin/python3
-"""Prints one message file as Python's email package reads it, one
-"key<TAB>value" line per fact (\\, newline, CR and tab escaped; absent
-headers empty; attachment and part facts joined by "|").
-
-    dump_mail.py MESSAGE [OUTDIR]
-
-With OUTDIR, every attachment's bytes go to OUTDIR/<n>.bin (n from 0)."""
+"""dump_mail.py MESSAGE [OUTDIR]: the message as Python's email package reads it, a
+"key<TAB>value" line per fact (escaped); with OUTDIR, attachments go to OUTDIR/<n>.bin."""
 import email.parser
 import email.policy
 import hashlib

@@ -1,16 +1,10 @@
 #!/usr/bin/python3
-"""A real SMTP server for the mail tests (aiosmtpd on 127.0.0.1) that keeps
-the raw bytes of every accepted message. Usage: smtp_server.py start|stop|serve DIR
+"""The SMTP server of the mail tests (aiosmtpd on 127.0.0.1): smtp_server.py start|stop|serve DIR
 
-"start" runs "serve" in a session of its own and prints DIR/server.env (shell
-KEY=value lines: SMTP_PID, ports, credentials, CA file, spool...); "stop" ends
-it. Listeners: plain; starttls and smtps (TLS, then AUTH required); plainauth
-(AUTH required, no TLS); GREET554, QUIT500, CHATTY (replies in several lines,
-one over 1500 bytes, in pieces), SILENT, DATARESET (354 and 250 in one write,
-then a reset), and a reply to MAIL a byte every 0.5 s (SLOWREPLY), as an endless
-line (ENDLESSLINE) or as endless "250-" lines (ENDLESSCONT) for QUIRK_SECONDS.
-Messages go to spool/<recipient>/<n>.eml, envelopes to <n>.json. Local parts
-"refuse..." get 550; messages over MAX_SIZE, 552.
+"start" runs "serve" in a session of its own and prints DIR/server.env (KEY=value
+lines: ports, credentials, CA file, spool...). Listeners: plain; starttls and smtps
+(AUTH required); plainauth (AUTH without TLS); the misbehaving ones below, and SILENT.
+Messages go to spool/<recipient>/<n>.eml, envelopes to <n>.json; "refuse..." gets 550.
 """
 import asyncio
 import functools
@@ -99,8 +93,7 @@ def quirk_protocols():
             self.transport.abort()
 
     class MisbehavingMailReply(SMTP):
-        # The reply to MAIL through misbehave(wire), the rest only to a client
-        # still there (the writer's transport: aiosmtpd forgets its own).
+        # The reply to MAIL through misbehave(wire), the rest only to a client still there.
         async def smtp_MAIL(self, arg):
             self.mail_reply_pending = True
             await super().smtp_MAIL(arg)
@@ -239,9 +232,7 @@ def start(state_dir):
                    check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     log_path, env = os.path.join(state_dir, "server.log"), os.path.join(state_dir, "server.env")
     with open(log_path, "wb") as log:
-        # Its own session and no inherited pipes: ctest waits for the end of
-        # the setup test's output, which must not wait for the server.
-        # -W ignore: aiosmtpd warns about AUTH without its STARTTLS (smtps).
+        # Its own session, no inherited pipes: ctest waits for the setup's output to end.
         child = subprocess.Popen([sys.executable, "-W", "ignore", os.path.abspath(__file__), "serve", state_dir],
                                  stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
                                  start_new_session=True, close_fds=True)
