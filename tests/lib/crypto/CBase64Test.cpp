@@ -1,6 +1,5 @@
-// CBase64: the RFC 4648 vectors, Decode's rules ("=" skipped, the low seven
-// bits, what stops it and what it leaves written), no state kept from one
-// call to the next, and agreement with coreutils' base64 both ways.
+// CBase64: Decode's rules, no state kept from one call to the next, and
+// agreement with coreutils' base64 both ways.
 #include "TestEnv.h"
 
 #include <zerth/CBase64.h>
@@ -30,27 +29,12 @@ std::pair<int, std::string> Decode(const std::string& text, CBase64* shared = nu
   return {count, std::string(out.data(), text.size() + 1)};
 }
 
-TEST(CBase64, Rfc4648VectorsEncodeExactly) {
-  const std::pair<std::string, std::string> vectors[] = {
-      {"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},         {"foo", "Zm9v"},
-      {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"},
-  };
-  for (const auto& [data, text] : vectors) EXPECT_EQ(Encode(data), text) << data;
-  CBase64 codec;
-  EXPECT_EQ(codec.Encode(nullptr, 5), "");
-  EXPECT_EQ(codec.Encode("abc", -3), "");
-}
-
 TEST(CBase64, DecodeCountsAndBytesWritten) {
   const struct {
     std::string text;
     int count;
     std::string written;  // then zeros up to strlen(text) + 1
   } cases[] = {
-      {"Zg==", 1, "f"},
-      {"Zm8=", 2, "fo"},
-      {"Zm9vYg==", 4, "foob"},
-      {"Zm9vYmFy", 6, "foobar"},
       {"Z=g=", 1, "f"},  // "=" is skipped wherever it stands
       {"Zm=9v=Ym=Fy", 6, "foobar"},
       {"Zm9vY", 3, "foo"},  // left-over bits dropped
@@ -85,6 +69,7 @@ TEST(CBase64, OneObjectDecodesTextAfterTextAsAFreshOneDoes) {
   CBase64 shared;
   shared.Encode("fo", 2);
   EXPECT_EQ(shared.Encode("foobar", 6), "Zm9vYmFy");
+  EXPECT_EQ(shared.Encode("", 0) + shared.Encode(nullptr, 5) + shared.Encode("abc", -3), "");
 }
 
 // Every length modulo 3 and 8 (the encoder loads 8 bytes at a time).

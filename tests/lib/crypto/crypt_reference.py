@@ -1,12 +1,7 @@
 #!/usr/bin/python3
-"""A second, deliberately plain implementation of Crypt, to pin the C++ one.
-
-Written step by step from the cipher's description, with its own computation
-of pi (Stormer's formula, not the Machin formula of tools/pi_tables.py), so a
-fault in the generated tables shows up as well as one in the code.
-
-Reads lines "KEY IV DATA" (hex; "-" for empty) and prints "CIPHERTEXT CHAIN"
-for each (hex), once the shared skeleton has met published Blowfish vectors.
+"""A second, plain implementation of Crypt with its own pi (Stormer's formula, not tools/pi_tables.py's
+Machin), so that faults in the generated tables show too. Reads lines "KEY IV DATA" (hex; "-" for empty)
+and prints "CIPHERTEXT CHAIN" (hex) for each, once the shared skeleton has met published Blowfish vectors.
 """
 import sys
 

@@ -15,6 +15,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <tuple>
 
 namespace fs = std::filesystem;
 using testenv::ScopedEnv;
@@ -146,22 +147,18 @@ TEST(CIMapiHasEmailTest, AnswersFromProfileAndLibraryAndCachesTheAnswer) {
   auto writeProfile = [&](const char* mapi) {
     testenv::WriteFile(config.path() / "zerth" / "win.ini", std::string("[Mail]\nMAPI=") + mapi + "\n");
   };
-  struct Case {
-    const char* mapi;
-    std::string path;
-    int answer;
-  };
-  const Case cases[] = {{"1", TARVO_RUNTIME_DIR, 1}, {"0", TARVO_RUNTIME_DIR, 0}, {"1", emptyPath.str(), 0}};
-  for (const Case& c : cases) {
-    ScopedEnv path("PATH", c.path);
-    writeProfile(c.mapi);
+  const std::tuple<const char*, std::string, int> cases[] = {
+      {"1", TARVO_RUNTIME_DIR, 1}, {"0", TARVO_RUNTIME_DIR, 0}, {"1", emptyPath.str(), 0}};
+  for (const auto& [mapi, dir, answer] : cases) {
+    ScopedEnv path("PATH", dir);
+    writeProfile(mapi);
     EXPECT_EXIT(
         {
           const int first = CIMapi::HasEmail();
-          writeProfile(c.answer ? "0" : "1");  // not looked at again
-          std::exit(first == c.answer && CIMapi::HasEmail() == first ? 0 : 1);
+          writeProfile(answer ? "0" : "1");  // not looked at again
+          std::exit(first == answer && CIMapi::HasEmail() == first ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "")
-        << c.mapi << " " << c.path;
+        << mapi << " " << dir;
   }
 }

@@ -1,8 +1,5 @@
 // CSMTP against the SMTP server of the "smtp_server" fixture (aiosmtpd on
-// loopback): sessions, messages as stored byte for byte, refused recipients,
-// dots at line starts, header texts kept to their lines, refused envelope
-// addresses, failures before anything is sent, the listeners that misbehave
-// on purpose, and a multipart message with attachments.
+// loopback), its listeners that misbehave on purpose included.
 #include <zerth/CMIMEMessage.h>
 #include <zerth/CSMTP.h>
 
@@ -209,12 +206,9 @@ TEST_F(CSMTPTest, QuitNotAnsweredWith221FailsButDisconnects) {
   EXPECT_FALSE(smtp.Disconnect());
 }
 
-// A reply not whole within the time-out (one byte every half second, a line
-// or a reply without end, each of which the listener would finish after
-// some seconds with a 250), and a message that could not be sent because the
-// server reset the connection after answering DATA with 354 and 250 at once:
-// the message fails, and the session is over, since whatever the server still
-// sends would answer the next command.
+// A reply not whole within the time-out (slow, an endless line or reply, each
+// finished later with a 250), or DATA answered with 354 and 250 and a reset:
+// the session is over, since what the server still sends would answer the next command.
 TEST_F(CSMTPTest, MisbehavingServerFailsTheMessageAndEndsTheSession) {
   const std::pair<const char*, std::size_t> cases[] = {
       {"QUIRKS_SLOWREPLY_PORT", 4}, {"QUIRKS_ENDLESSLINE_PORT", 4}, {"QUIRKS_ENDLESSCONT_PORT", 4},
@@ -256,9 +250,8 @@ TEST_F(CSMTPTest, MultiLineRepliesInManySegmentsKeepTheSessionInStep) {
   EXPECT_NE(envelope.find("\"helo\": \"" + std::string(host) + "\""), std::string::npos) << envelope;
 }
 
-// A multipart message read back from the spool by Python's email package:
-// each attachment arrives with the file's bytes and its name, however odd,
-// as one parameter of its own part headers.
+// Read back by Python's email package: each attachment with the file's bytes
+// and its name, however odd, as one parameter of its own part headers.
 TEST_F(CSMTPTest, MultipartMessageArrivesWithTheFilesBytesAndNames) {
   const testenv::TempDir dir;
   std::mt19937 rng(5);

@@ -1,7 +1,5 @@
-// ShowVerboseTrace and its dialog on the offscreen platform: no dialog with
-// the switch off; with it on, the modal dialog with the caller's texts, also
-// when a worker thread traces; "&Copy", "&Open" and the ways to close it;
-// without a GUI, a line on stderr.
+// ShowVerboseTrace and its dialog on the offscreen platform; without a GUI, a
+// line on stderr.
 #include "CVerboseDlg.h"
 #include "TestEnv.h"
 #include "UiRecorder.h"
