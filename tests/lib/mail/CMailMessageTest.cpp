@@ -95,9 +95,7 @@ TEST(CMailMessageTest, HeaderRebuiltEachTimeAndBodyEndsWithCrLf) {
   }
 }
 
-// The Date line in a zone given as a POSIX TZ string (no zone database
-// needed): local time, two-digit year, the zone's name if the whole text
-// stays within 127 characters.
+// The Date line in a zone given as a POSIX TZ string (no zone database needed).
 std::string DateLineIn(const std::string& zone, std::time_t* date = nullptr) {
   testenv::ScopedEnv tz("TZ", zone);
   tzset();
@@ -108,6 +106,7 @@ std::string DateLineIn(const std::string& zone, std::time_t* date = nullptr) {
   return DateLine(message);
 }
 
+// Local time, two-digit year, the zone's name if the whole text stays within 127 characters.
 TEST(CMailMessageTest, DateLineIsLocalTimeWithTwoDigitYearAndZoneName) {
   std::time_t sent = 0;
   const std::string date = DateLineIn("XYZ-3", &sent);  // three hours east of UTC
