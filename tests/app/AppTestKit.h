@@ -1,6 +1,5 @@
-// What the tests of app/ share: the program's headers they all use,
-// recipient lists as plain pairs, a dialog's control by its id, and for the
-// QTest programs a click, a recorder of modal dialogs and an active window.
+// What the tests of app/ share: program headers, recipient lists as pairs, a control by its id, and
+// for the QTest programs a click, a recorder of modal dialogs and an active window.
 #pragma once
 
 #include "CContactArray.h"
@@ -20,9 +19,6 @@
 #endif
 
 #include <functional>
-#include <string>
-#include <utility>
-#include <vector>
 
 namespace apptest {
 
@@ -31,10 +27,10 @@ using Contacts = std::vector<std::pair<std::string, std::string>>;  // address, 
 template <typename List>  // a CContactArray or a std::vector<CContact>
 Contacts ContactsOf(const List& list) {
   Contacts out;
-  int size = 0;
-  if constexpr (requires { list.GetSize(); }) size = list.GetSize();
-  else size = int(list.size());
-  for (int i = 0; i < size; ++i) out.emplace_back(list[i].m_sAddress, list[i].m_sName);
+  if constexpr (requires { list.GetSize(); })
+    for (int i = 0; i < list.GetSize(); ++i) out.emplace_back(list[i].m_sAddress, list[i].m_sName);
+  else
+    for (const CContact& c : list) out.emplace_back(c.m_sAddress, c.m_sName);
   return out;
 }
 
@@ -44,7 +40,7 @@ inline CContactArray ArrayOf(const Contacts& contacts) {
   return out;
 }
 
-// The dialog's control with this id: a control's id is its objectName.
+// A control's id is its objectName.
 template <typename W = QWidget>
 W* Item(const QWidget& dialog, int id) {
   return dialog.findChild<W*>(QString::number(id), Qt::FindDirectChildrenOnly);
@@ -53,9 +49,8 @@ W* Item(const QWidget& dialog, int id) {
 #ifdef QT_TESTLIB_LIB
 inline void Click(const QWidget& dialog, int id) { QTest::mouseClick(Item<QPushButton>(dialog, id), Qt::LeftButton); }
 
-// Runs action; every modal dialog of the class opened meanwhile is recorded
-// (class, title, then the texts and titles of it and its children) and closed
-// with its first button.
+// Runs action; records every modal dialog of the class opened meanwhile (class, title, then the
+// texts and titles of it and its children) and closes it with its first button.
 inline std::vector<QStringList> ModalsOpenedBy(const std::function<void()>& action, const char* className = "QDialog") {
   std::vector<QStringList> seen;
   QTimer poll;
@@ -70,8 +65,7 @@ inline std::vector<QStringList> ModalsOpenedBy(const std::function<void()>& acti
   });
   poll.start(5);
   action();
-  // A dialog the action queued (a posted event, a zero timer) opens while the
-  // queue drains; then the poll has seen everything there is.
+  // A dialog the action queued (a posted event, a zero timer) opens while the queue drains.
   for (int round = 0; round < 3; ++round) {
     bool drained = false;
     QTimer::singleShot(0, [&drained] { drained = true; });
@@ -80,14 +74,11 @@ inline std::vector<QStringList> ModalsOpenedBy(const std::function<void()>& acti
   return seen;
 }
 
-// Shows the window and waits until it is active; a window that never gets
-// there fails the test.
 inline void ShowActive(QWidget& window) {
   window.show();
   QApplication::setActiveWindow(&window);
   if (!QTest::qWaitForWindowActive(&window)) QTest::qFail("window did not become active", __FILE__, __LINE__);
 }
-
 #endif
 
 }  // namespace apptest

@@ -1,12 +1,10 @@
-// CContactArray (copies, order-keeping removal, bounds) and MergeContacts
-// against the plain scan it replaces.
+// CContactArray (copies, order-keeping removal, bounds) and MergeContacts against the plain scan.
 #include "AppTestKit.h"
 #include "MergeContacts.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
-#include <stdexcept>
 
 using apptest::ContactsOf;
 
@@ -38,8 +36,7 @@ TEST(ContactArray, RemoveAtKeepsTheOrderOfTheRestAndRefusesRunsOutside) {
   EXPECT_THROW(apptest::ArrayOf(kFive)[-1], std::out_of_range);
 }
 
-// For each source contact, scan the whole target (which grows meanwhile) and
-// append the contact when no address is equal.
+// Appends each source contact whose address is in no element of the growing target.
 void NaiveMerge(CContactArray& target, const CContactArray& source) {
   for (int i = 0; i < source.GetSize(); ++i) {
     bool found = false;
@@ -48,8 +45,7 @@ void NaiveMerge(CContactArray& target, const CContactArray& source) {
   }
 }
 
-// Few distinct addresses, so that repeats are common, in the table too; one
-// run in four has many distinct ones.
+// Few distinct addresses, so that repeats are common; one run in four has many distinct ones.
 CContactArray RandomContacts(std::mt19937& random, bool wide) {
   static const char* const pool[] = {"", "a@x", "A@x", "a@X", "b@y", "b@y ", " b@y", "\xc3\xa9@x", "\xc3\x89@x"};
   const unsigned maxCount = wide ? 600 : 25;

@@ -1,6 +1,5 @@
-// The main dialog on the offscreen platform: layout, state labels, the
-// recipient table through pickers and Delete, the About box, the menus and
-// the keyboard.
+// The main dialog on the offscreen platform: layout, state labels, the recipient table through
+// pickers and Delete, the About box, the menus and the keyboard.
 #include "AppTestKit.h"
 #include "CContactListModel.h"
 #include "CContactPickerDlg.h"
@@ -21,32 +20,20 @@ namespace {
 
 enum class Drawn { Gold, Red, Other };
 
-// The colour a label's text is painted in. Antialiased text: every pixel lies
-// between the background (the commonest colour) and the text colour, some near the latter.
+// The colour a label's text is painted in: the pixel farthest from the background (the commonest
+// colour) lies in a glyph's core, and antialiasing only blends towards the background.
 Drawn Colour(const CTarvoDlg& dlg, int id) {
   const QImage image = Item(dlg, id)->grab().toImage().convertToFormat(QImage::Format_RGB32);
   std::map<QRgb, int> counts;
   for (int y = 0; y < image.height(); ++y)
     for (int x = 0; x < image.width(); ++x) ++counts[image.pixel(x, y)];
-  const QColor background = std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) {
-                              return a.second < b.second; })->first;
-  auto paintedIn = [&](QColor colour) {
-    const QVector3D base(background.red(), background.green(), background.blue());
-    const QVector3D d = QVector3D(colour.red(), colour.green(), colour.blue()) - base;
-    int strong = 0;
-    for (int y = 0; y < image.height(); ++y) {
-      for (int x = 0; x < image.width(); ++x) {
-        const QColor c = image.pixelColor(x, y);
-        const QVector3D p = QVector3D(c.red(), c.green(), c.blue()) - base;
-        const float share = QVector3D::dotProduct(p, d) / d.lengthSquared();
-        if ((p - share * d).length() > 12.0f) return false;
-        strong += share > 0.6f;
-      }
-    }
-    return strong >= 5;
-  };
-  const bool gold = paintedIn(QColor(251, 220, 112)), red = paintedIn(QColor(255, 0, 0));
-  return gold == red ? Drawn::Other : gold ? Drawn::Gold : Drawn::Red;
+  const auto vector = [](QRgb c) { return QVector3D(qRed(c), qGreen(c), qBlue(c)); };
+  const QVector3D background = vector(std::ranges::max_element(counts, {}, &std::pair<const QRgb, int>::second)->first);
+  QVector3D core = background;
+  for (const auto& [colour, count] : counts)
+    if ((vector(colour) - background).length() > (core - background).length()) core = vector(colour);
+  if ((core - QVector3D(251, 220, 112)).length() < 40) return Drawn::Gold;
+  return (core - QVector3D(255, 0, 0)).length() < 40 ? Drawn::Red : Drawn::Other;
 }
 
 QTreeView* ListOf(const CTarvoDlg& dlg) { return Item<QTreeView>(dlg, IDC_CONTACT_LIST); }
@@ -62,7 +49,7 @@ Contacts TableOf(const CTarvoDlg& dlg) {
   return rows == ContactsOf(dlg.m_aSelected) ? rows : Contacts{{"list differs from the table", ""}};
 }
 
-// A picker that ends by itself, with the given contacts, as soon as it runs.
+// A picker that ends by itself as soon as it runs.
 std::unique_ptr<CContactPickerDlg> AutoPicker(const Contacts& contacts, bool confirm) {
   auto picker = std::make_unique<CContactPickerDlg>();
   picker->m_aContacts = ArrayOf(contacts);
@@ -70,7 +57,6 @@ std::unique_ptr<CContactPickerDlg> AutoPicker(const Contacts& contacts, bool con
   return picker;
 }
 
-// Runs one picker through button 1020 that ends as asked.
 void Pick(CTarvoDlg& dlg, const Contacts& contacts, bool confirm = true) {
   dlg.SetPickerFactory([&](int) { return AutoPicker(contacts, confirm); });
   Click(dlg, IDC_ADD_TEXT_FILE);
@@ -109,9 +95,8 @@ private slots:
   }
   void cleanup() { m_dlg.reset(), m_ui.reset(); }
 
-  // The template's dialog units in pixels; a title button takes its 21 by 21
-  // mask's size; the list has two half-width columns, name first, and shows
-  // the selection as well when inactive.
+  // Dialog units in pixels; a title button takes its mask's size; two half-width columns, name
+  // first; the selection shows when inactive.
   void windowAndListFollowTheTemplate() {
     QCOMPARE(ListOf(*m_dlg)->geometry(), QRect(193, 94, 331, 169));
     QCOMPARE(Item(*m_dlg, IDC_BROWSE)->geometry(), QRect(489, 333, 18, 19));
@@ -125,8 +110,7 @@ private slots:
              list->palette().color(QPalette::Active, QPalette::Highlight));
   }
 
-  // A state label is red until its field has text. Browse fills the source
-  // field with the chosen path and leaves it when cancelled.
+  // Browse fills the source field with the chosen path and leaves it when cancelled.
   void fieldLabelsAreRedUntilTheirFieldHasText() {
     for (int id : {IDC_LABEL_CONTACTS, IDC_LABEL_TITLE, IDC_LABEL_SOURCE}) QCOMPARE(Colour(*m_dlg, id), Drawn::Red);
     QLineEdit* edit = Item<QLineEdit>(*m_dlg, IDC_TITLE);
@@ -145,10 +129,8 @@ private slots:
     QCOMPARE(m_ui->fileFilters, std::vector<std::string>(2, "Text Files (*.txt)|*.txt|All Files (*.*)|*.*|"));
   }
 
-  // A cancelled or empty picker changes neither table nor list; a confirmed
-  // one appends its new addresses (the first name of an address stays) and
-  // clears the selection. Delete is enabled exactly while rows are selected,
-  // removes them keeping the others in order, and the contacts label follows.
+  // A confirmed picker appends its new addresses (the first name stays) and clears the selection;
+  // Delete is enabled exactly while rows are selected and keeps the others in order.
   void pickersAndDeleteKeepTheTableAndListAlike() {
     Pick(*m_dlg, {{"b@x", "B"}, {"a@x", "A"}});
     QCOMPARE(Colour(*m_dlg, IDC_LABEL_CONTACTS), Drawn::Gold);
@@ -188,8 +170,7 @@ private slots:
     QCOMPARE(m_ui->messages, std::vector<testui::ShownMessage>{notAvailable});
   }
 
-  // Enter presses Send whatever has the focus at start; after a picker has
-  // run the keyboard still reaches the dialog: a mnemonic clicks its button.
+  // Enter presses Send whatever has the focus at start; after a picker a mnemonic still works.
   void keyboardReachesTheDialog() {
     QSignalSpy sent(Item<QPushButton>(*m_dlg, IDC_SEND), &QPushButton::clicked);
     QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : m_dlg.get(), Qt::Key_Return);
@@ -205,8 +186,7 @@ private slots:
     }
   }
 
-  // The About box opens the same from the window menu and the help title
-  // button; the context menu's one item "1" does nothing.
+  // The About box opens from the window menu and the help button; the context menu's "1" does nothing.
   void aboutBoxAndContextMenu() {
     for (bool fromMenu : {true, false}) {
       const std::vector<QStringList> seen = ModalsOpenedBy([&] {

@@ -5,8 +5,7 @@
 
 #include <gtest/gtest.h>
 
-// Rows in the map's order: buckets from 0 up, the newest address of a bucket
-// first, an overwritten one in its old place.
+// Rows in the map's order: buckets from 0 up, the newest of a bucket first, an overwrite in place.
 TEST(DeliveryReportTest, RowsFollowTheMapEscapedWithColoursAndStatusTexts) {
   CResultMap map;
   map.SetAt("a", MAPI_E_FAILURE);            // bucket 12
@@ -26,8 +25,7 @@ TEST(DeliveryReportTest, RowsFollowTheMapEscapedWithColoursAndStatusTexts) {
             "</table>\n</html>");
 }
 
-// html5lib sniffs the encoding as browsers do: it must read the UTF-8
-// address, not its bytes in a legacy code page.
+// html5lib sniffs the encoding as browsers do: it must read the UTF-8 address, not a legacy code page.
 TEST(DeliveryReportTest, NonAsciiPagesBeginWithAByteOrderMarkThatReadersHonour) {
   CResultMap map;
   map.SetAt("m\xC3\xBCller@example.org", SUCCESS_SUCCESS);

@@ -1,7 +1,5 @@
-// A whole mailing run as a user makes it (import, title, message, Send),
-// checked at the real SMTP server of the smtp_server fixture and in the
-// report: through SMTP, SMTP with STARTTLS and AUTH against the server's
-// self-signed certificate, and msmtp as the sendmail program.
+// A whole mailing run as a user makes it (import, title, message, Send), checked at the real SMTP
+// server and in the report: through SMTP, STARTTLS with AUTH, and msmtp as the sendmail program.
 #include "../AppTestKit.h"
 #include "MailAccountValues.h"
 #include "MailDump.h"
@@ -102,8 +100,7 @@ TEST_P(EndToEndTest, ImportedContactsAreMailedAndReported) {
   }
   EXPECT_TRUE(m_server.messagesFor(bob).empty());
 
-  // The page: its header with the product name, then a row per recipient in
-  // the result map's order, whatever the table's order.
+  // The page: its header, then a row per recipient in the result map's order.
   ASSERT_EQ(m_ui.opened, std::vector<std::string>{m_report.string()});
   CResultMap expected;
   for (const auto& [address, code] : {std::pair{ann, 0u}, std::pair{bob, 14u}, std::pair{cy, 0u}}) expected.SetAt(address, code);

