@@ -3,18 +3,11 @@
 #include "zerth/CAppOctetStream.h"
 #include "zerth/CTextPlain.h"
 
+#include <zplatform/AsciiText.h>
+
 #include <string_view>
 
 namespace {
-
-constexpr std::string_view kWhiteSpace = " \t\r\n\v\f";
-
-std::string Trimmed(std::string_view text) {
-  const auto first = text.find_first_not_of(kWhiteSpace);
-  if (first == std::string_view::npos) return {};
-  const auto last = text.find_last_not_of(kWhiteSpace);
-  return std::string(text.substr(first, last - first + 1));
-}
 
 bool EndsWithLineBreak(const std::string& s) { return s.size() >= 2 && s.compare(s.size() - 2, 2, "\r\n") == 0; }
 
@@ -55,7 +48,7 @@ int CMIMEMessage::AddMIMEPart(const char* szContent, int nContentType, const cha
   entry.m_nContentType = nContentType;
   entry.m_sParameters = szParameters != nullptr ? szParameters : "";
   entry.m_bPath = bPath;
-  entry.m_sContent = Trimmed(szContent != nullptr ? szContent : "");
+  entry.m_sContent = zplatform::Trim(szContent != nullptr ? szContent : "");
   // Text parts lead: the most recent first, all of them ahead of attachments.
   if (nContentType == MIME_TEXT_PLAIN)
     m_MIMEParts.push_front(std::move(entry));

@@ -1,23 +1,9 @@
 #include "zerth/CTextPlain.h"
 
+#include <zplatform/AsciiText.h>
+
 #include <algorithm>
 #include <string_view>
-
-namespace {
-
-constexpr std::string_view kWhiteSpace = " \t\r\n\v\f";
-
-std::string_view TrimmedRight(std::string_view text) {
-  const auto last = text.find_last_not_of(kWhiteSpace);
-  return last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);
-}
-
-std::string_view TrimmedLeft(std::string_view text) {
-  const auto first = text.find_first_not_of(kWhiteSpace);
-  return first == std::string_view::npos ? std::string_view() : text.substr(first);
-}
-
-}  // namespace
 
 CTextPlain::~CTextPlain() = default;
 
@@ -51,9 +37,9 @@ std::string CTextPlain::wrap_text(const char* szText) const {
       // inside it; clamp all the same rather than trust that.
       const std::string_view whole(text);
       const std::size_t at = std::min(blank, whole.size());
-      std::string wrapped(TrimmedRight(whole.substr(0, at)));
+      std::string wrapped(zplatform::TrimRight(whole.substr(0, at)));
       wrapped += "\r\n";
-      wrapped += TrimmedLeft(whole.substr(at));
+      wrapped += zplatform::TrimLeft(whole.substr(at));
       text = std::move(wrapped);
       count = 0;
     } else {
