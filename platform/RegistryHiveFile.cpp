@@ -4,18 +4,17 @@
 #include "RegistryHiveFormat.h"
 
 #include <zplatform/AtomicFile.h>
+#include <zplatform/StaleFiles.h>
 #include <zplatform/UniqueFd.h>
 #include <zplatform/WholeFile.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <memory>
 #include <mutex>
 #include <set>
 #include <string_view>
 #include <utility>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -96,19 +95,9 @@ bool IsTemporaryOf(std::string_view name, std::string_view base) {
 // Best effort: what cannot be removed is left for the next writer.
 void RemoveStaleTemporaries(const std::string& path) {
   const std::size_t slash = path.rfind('/');
-  const std::string_view base = slash == std::string::npos ? std::string_view(path)
-                                                           : std::string_view(path).substr(slash + 1);
-  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(DirectoryOf(path).c_str()), ::closedir);
-  if (!dir) return;
-  while (const dirent* entry = ::readdir(dir.get())) {
-    if (!IsTemporaryOf(entry->d_name, base)) continue;
-    struct stat st {};
-    // Only files: a folder or link that happens to look alike is not ours.
-    if (::fstatat(::dirfd(dir.get()), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) {
-      continue;
-    }
-    ::unlinkat(::dirfd(dir.get()), entry->d_name, 0);
-  }
+  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  RemoveStaleFiles(DirectoryOf(path), FolderLink::Follow,
+                   [&base](std::string_view name, const struct stat&) { return IsTemporaryOf(name, base); });
 }
 
 }  // namespace

@@ -3,11 +3,11 @@
 
 #include "MapiError.h"
 #include <zplatform/FdIo.h>
+#include <zplatform/StaleFiles.h>
 #include <zplatform/UniqueFd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -15,7 +15,6 @@
 
 #include <array>
 #include <atomic>
-#include <memory>
 
 namespace mapi32 {
 
@@ -64,26 +63,14 @@ void SyncFolder(const std::string& folder) {
 // hours counts as such a leftover: no writer takes that long.
 constexpr time_t kStaleTmpSeconds = 36 * 60 * 60;
 
-struct DirCloser {
-  void operator()(DIR* dir) const { ::closedir(dir); }
-};
-
 // Removes the stale regular files directly in tmpFolder, a real folder (not
-// a link to one); anything else there stays. Best effort: a file that cannot
-// be removed now is tried again with the next message.
+// a link to one); anything else there stays.
 void RemoveStaleTmpFiles(const std::string& tmpFolder) {
-  UniqueFd fd(::open(tmpFolder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  if (!fd.valid()) return;
-  std::unique_ptr<DIR, DirCloser> dir(::fdopendir(fd.get()));
-  if (!dir) return;
-  fd.release();  // closedir closes it
-  const int dirFd = ::dirfd(dir.get());
   const time_t staleBefore = ::time(nullptr) - kStaleTmpSeconds;
-  while (const dirent* entry = ::readdir(dir.get())) {
-    struct stat info {};
-    if (::fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
-    if (S_ISREG(info.st_mode) && info.st_mtime < staleBefore) ::unlinkat(dirFd, entry->d_name, 0);
-  }
+  zplatform::RemoveStaleFiles(tmpFolder, zplatform::FolderLink::Refuse,
+                              [staleBefore](std::string_view, const struct stat& info) {
+                                return info.st_mtime < staleBefore;
+                              });
 }
 
 // Removes a file in tmp/ unless it was handed on.
