@@ -1,0 +1,98 @@
+// The vCard and LDIF readers over small texts, one table per topic. Each card
+// is printed as "FN|family|given|mail,mail|group" and a text's cards joined
+// by newlines.
+#include <addressbook/LdifReader.h>
+#include <addressbook/VCardReader.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using addressbook::Card;
+
+std::string Canonical(const std::vector<Card>& cards) {
+  std::string out;
+  for (const Card& card : cards) {
+    if (!out.empty()) out += '\n';
+    out += card.formattedName + "|" + card.familyName + "|" + card.givenName + "|";
+    for (std::size_t i = 0; i < card.emails.size(); ++i) out += (i ? "," : "") + card.emails[i];
+    out += card.isGroup ? "|group" : "|";
+  }
+  return out;
+}
+
+struct Case {
+  const char* what;
+  std::string text;
+  std::string want;
+};
+
+void CheckAll(const std::vector<Case>& cases, std::vector<Card> (*read)(std::string_view)) {
+  for (const Case& c : cases) EXPECT_EQ(Canonical(read(c.text)), c.want) << c.what;
+}
+
+TEST(VCardReaderTest, LinesFoldingAndCardBoundaries) {
+  CheckAll({
+      {"CRLF, group prefix, case-insensitive names",
+       "BEGIN:VCARD\r\nVERSION:3.0\r\nfn:Ann Lee\r\nN:Lee;Ann;;;\r\nitem1.EMAIL;type=INTERNET:ann@x.org\r\n"
+       "END:VCARD\r\n",
+       "Ann Lee|Lee|Ann|ann@x.org|"},
+      {"BOM, LF and lone CR line ends, two cards",
+       "\xEF\xBB\xBF" "BEGIN:VCARD\nFN:A\nEND:VCARD\rBEGIN:VCARD\rFN:B\rEND:VCARD", "A||||\nB||||"},
+      {"folded with space and tab",
+       "BEGIN:VCARD\r\nFN:Jo\r\n hn\r\n\tDoe\r\nEMAIL:j@\r\n x.org\r\nEND:VCARD\r\n", "JohnDoe|||j@x.org|"},
+      {"parameters folded, quoted value with colon",
+       "BEGIN:VCARD\nEMAIL;X-LABEL=\"a:b;c\";TY\n PE=pref:b@x\nEMAIL:a@x\nEND:VCARD\n", "|||b@x,a@x|"},
+      {"truncated last card dropped, junk ignored",
+       "junk line\n\x01\x02\nBEGIN:VCARD\nFN:A\nEND:VCARD\nrandom: text\nBEGIN:VCARD\nFN:Cut",
+       "A||||"},
+      {"card cut short by the next BEGIN",
+       "BEGIN:VCARD\nFN:Cut\nBEGIN:VCARD\nFN:Whole\nEND:VCARD\n", "Whole||||"},
+      {"2.1 AGENT nested card (both forms)",
+       "BEGIN:VCARD\nVERSION:2.1\nFN:Boss\nAGENT:\nBEGIN:VCARD\nFN:Agent\nEMAIL:a@x\nEND:VCARD\n"
+       "EMAIL:boss@x\nAGENT:BEGIN:VCARD\nFN:Other\nEND:VCARD\nEND:VCARD\nBEGIN:VCARD\nFN:Next\nEND:VCARD\n",
+       "Boss|||boss@x|\nNext||||"},
+  }, addressbook::ReadVCards);
+}
+
+TEST(VCardReaderTest, ValuesEncodingsAndEscapes) {
+  CheckAll({
+      {"3.0 escapes, N split at unescaped semicolons only",
+       "BEGIN:VCARD\nVERSION:3.0\nFN:Doe\\, John\\nJr\\\\\nN:O\\;Neil;Jo\\,Ann;;;\nEND:VCARD\n",
+       "Doe, John\nJr\\|O;Neil|Jo,Ann||"},
+      {"2.1 keeps backslashes other than before a semicolon",
+       "BEGIN:VCARD\nVERSION:2.1\nFN:C:\\new\nN:A\\;B;C\nEND:VCARD\n", "C:\\new|A;B|C||"},
+      {"2.1 quoted-printable with soft line breaks and Latin-1",
+       "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:M=FCller;J=\r\n=FCrgen\r\n"
+       "FN;QUOTED-PRINTABLE;CHARSET=windows-1252:=80 J=FCrgen=\r\nEND:VCARD\r\n",
+       "\xE2\x82\xAC J\xC3\xBCrgen|M\xC3\xBCller|J\xC3\xBCrgen||"},
+      {"base64 text in both spellings",
+       "BEGIN:VCARD\nFN;ENCODING=b:SsO8cmdlbg==\nN;BASE64:RG9l\nEND:VCARD\n", "J\xC3\xBCrgen|Doe|||"},
+      {"invalid UTF-8 and NUL become U+FFFD",
+       std::string("BEGIN:VCARD\nFN:a\xC3(\xF0\x9F\x98\n", 22) + std::string("EMAIL:b\0c\nEND:VCARD\n", 19),
+       "a\xEF\xBF\xBD(\xEF\xBF\xBD|||b\xEF\xBF\xBD" "c|"},
+      {"unknown charset taken as UTF-8",
+       "BEGIN:VCARD\nFN;CHARSET=x/../y:\xC3\xA9\nEND:VCARD\n", "\xC3\xA9||||"},
+  }, addressbook::ReadVCards);
+}
+
+TEST(VCardReaderTest, AddressesAndGroups) {
+  CheckAll({
+      {"trimmed, mailto: dropped, empty skipped, preferred first",
+       "BEGIN:VCARD\nEMAIL: a@x \nEMAIL;TYPE=\"work,pref\":MAILTO:b@x\nEMAIL:\nEMAIL;PREF:c@x\nEND:VCARD\n",
+       "|||b@x,c@x,a@x|"},
+      {"4.0 PREF numbers, lower first, stable otherwise",
+       "BEGIN:VCARD\nVERSION:4.0\nEMAIL:a@x\nEMAIL;PREF=2:b@x\nEMAIL;PREF=1:c@x\nEMAIL:d@x\nEND:VCARD\n",
+       "|||c@x,b@x,a@x,d@x|"},
+      {"2.1 bare parameters",
+       "BEGIN:VCARD\nVERSION:2.1\nEMAIL;INTERNET:a@x\nEMAIL;INTERNET;PREF:b@x\nEND:VCARD\n", "|||b@x,a@x|"},
+      {"groups", "BEGIN:VCARD\nVERSION:4.0\nKIND:group\nFN:Team\nEND:VCARD\nBEGIN:VCARD\n"
+       "X-ADDRESSBOOKSERVER-KIND:Group\nFN:T2\nEND:VCARD\nBEGIN:VCARD\nKIND:individual\nEND:VCARD\n",
+       "Team||||group\nT2||||group\n||||"},
+  }, addressbook::ReadVCards);
+}
+
+}  // namespace
