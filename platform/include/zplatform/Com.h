@@ -112,6 +112,8 @@ using LPFNGETCLASSOBJECT = HRESULT (*)(REFCLSID rclsid, REFIID riid, void** ppv)
 // when its library does not load, CO_E_ERRORINDLL when it lacks the entry
 // point, CLASS_E_NOAGGREGATION for an outer object, CO_E_NOTINITIALIZED when
 // the thread has not entered an apartment; otherwise the provider's answer.
+// Only in-process servers exist: a dwClsContext without CLSCTX_INPROC_SERVER
+// finds no class (REGDB_E_CLASSNOTREG). *ppv is null after any failure.
 // The provider library stays loaded for the rest of the process.
 HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext, REFIID riid, void** ppv);
 
@@ -120,7 +122,9 @@ HRESULT OleRun(IUnknown* pUnknown);
 
 // BSTR: UTF-16 text with its length in bytes stored before the first
 // character and a terminating zero after the last; a null BSTR is the empty
-// text. Allocated and freed only by these functions.
+// text. Allocated and freed only by these functions. SysAllocStringLen with
+// no source gives ui zero characters; a text too long for the 32-bit length
+// (or no memory) gives null.
 using OLECHAR = char16_t;
 using BSTR = OLECHAR*;
 BSTR SysAllocString(const OLECHAR* psz);
