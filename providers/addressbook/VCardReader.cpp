@@ -1,5 +1,6 @@
 #include <addressbook/VCardReader.h>
 
+#include <addressbook/LineCursor.h>
 #include <addressbook/TransferEncoding.h>
 #include <addressbook/Utf8Text.h>
 
@@ -17,51 +18,6 @@ using zplatform::Trim;
 
 // An address without PREF sorts after every ranked one.
 constexpr int kUnranked = 1 << 30;
-
-// Walks the text line by line. Line ends are CRLF, LF or a lone CR; a line
-// starting with a space or tab continues the one before (folding).
-class LineCursor {
- public:
-  explicit LineCursor(std::string_view text) : text_(text) {}
-
-  bool AtEnd() const { return pos_ >= text_.size(); }
-
-  // The next line as it stands in the text, without its line end.
-  std::string_view NextPhysical() {
-    const std::size_t start = pos_;
-    std::size_t end = start;
-    while (end < text_.size() && text_[end] != '\n' && text_[end] != '\r') ++end;
-    pos_ = end;
-    if (pos_ < text_.size() && text_[pos_] == '\r') ++pos_;
-    if (pos_ < text_.size() && text_[pos_] == '\n' && (pos_ == end || text_[end] == '\r')) ++pos_;
-    return text_.substr(start, end - start);
-  }
-
-  // The next logical line, unfolded. Points into the text when the line is
-  // not folded, else into buffer (so no copy for the common case).
-  std::string_view NextLogical(std::string& buffer) {
-    const std::string_view first = NextPhysical();
-    if (!NextIsFolded()) return first;
-    buffer.assign(first);
-    while (NextIsFolded()) {
-      ++pos_;  // the one white-space character that marks the fold
-      buffer.append(NextPhysical());
-    }
-    return buffer;
-  }
-
-  // The next line, without consuming it.
-  std::string_view PeekPhysical() const {
-    LineCursor copy = *this;
-    return copy.NextPhysical();
-  }
-
- private:
-  bool NextIsFolded() const { return pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t'); }
-
-  std::string_view text_;
-  std::size_t pos_ = 0;
-};
 
 std::string_view Unquoted(std::string_view value) {
   value = Trim(value);
@@ -282,7 +238,7 @@ bool IsVCardWord(std::string_view value) { return EqualsNoCase(Trim(value), "VCA
 std::vector<Card> ReadVCards(std::string_view text) {
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   std::vector<Card> cards;
-  LineCursor cursor(text);
+  LineCursor cursor(text, " \t");
   std::string buffer;
   CharsetConverter converter;
   CardBuilder builder;

@@ -95,4 +95,20 @@ TEST(VCardReaderTest, AddressesAndGroups) {
   }, addressbook::ReadVCards);
 }
 
+TEST(LdifReaderTest, RecordsAttributesAndEncodings) {
+  CheckAll({
+      {"version, comments (folded), records, options and case ignored, mail then second mail",
+       "version: 1\n# a comment\n  folded into it\ndn: cn=Ann,mail=a@x\nobjectclass: person\nCN;lang-de: Ann\n"
+       "sn: Lee\ngivenName: Ann\nmozillaSecondEmail: b@x\nmail: a@x\n\n\ndn: cn=Bob\r\ncn: Bob\r\n",
+       "Ann|Lee|Ann|a@x,b@x|\nBob||||"},
+      {"continuation lines, base64, URL ignored, invalid UTF-8 repaired",
+       "dn: cn=x\ncn: Jo\n hn\nsn:: TcO8bGxlcg==\ngivenName:< file:///etc/passwd\nmail: j\xFF@x\n",
+       "John|M\xC3\xBCller||j\xEF\xBF\xBD@x|"},
+      {"groups, changes other than add skipped, records without blank line, bad lines",
+       "dn: cn=L\ncn: L\nobjectClass: top\nobjectClass: groupOfNames\n\ndn: cn=M\nchangetype: modify\n"
+       "cn: M\n\ndn: cn=N\nchangetype: add\ncn: N\ndn: cn=O\ncn: O\n\njunk\ndn: cn=P\nno colon\ncn: P\n",
+       "L||||group\nN||||\nO||||"},
+  }, addressbook::ReadLdif);
+}
+
 }  // namespace
