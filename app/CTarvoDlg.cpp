@@ -11,6 +11,8 @@
 #include "skin/SkinResources.h"
 #include "skin/WindowShape.h"
 #include "sources/CImportDlg.h"
+#include "sources/COutlookFoldersDlg.h"
+#include "sources/CWabDlg.h"
 
 #include <zerth/CIMapi.h>
 #include <zplatform/DialogControls.h>
@@ -328,7 +330,9 @@ void CTarvoDlg::SetPickerFactory(PickerFactory factory) {
 std::unique_ptr<CContactPickerDlg> CTarvoDlg::CreatePicker(int buttonId) {
   switch (buttonId) {
     case IDC_ADD_TEXT_FILE: return std::make_unique<CImportDlg>();
-    default: return nullptr;  // the other sources come in later versions
+    case IDC_ADD_WAB: return std::make_unique<CWabDlg>();
+    case IDC_ADD_OUTLOOK_FOLDER: return std::make_unique<COutlookFoldersDlg>();
+    default: return nullptr;
   }
 }
 

@@ -59,6 +59,24 @@ constexpr std::array kStrings{
     zplatform::StringResource{IDS_IMPORT_CANNOT_READ, "Unable to read source file"},
     zplatform::StringResource{IDS_IMPORT_BAD_LAYOUT, "Internal error. Incorrect file type. Import aborted"},
     zplatform::StringResource{IDS_IMPORT_SUMMARY, "Import completed.\nContacts imported:\t%d\t\nEntries ignored:\t%d\t"},
+    zplatform::StringResource{IDS_WAB_FILTER,
+                              "vCard and LDIF address books (*.vcf;*.ldif;*.ldi)|*.vcf;*.ldif;*.ldi|"
+                              "Windows Address Book (*.wab)|*.wab|All Files (*.*)|*.*|"},
+    zplatform::StringResource{IDS_WAB_CANNOT_OPEN, "There was a problem opening Windows Address Book. Make sure "
+                                                   "you have e-mail account created."},
+    zplatform::StringResource{IDS_WAB_CANNOT_ACCESS,
+                              "There was a problem accessing Windows Address Book. The error message was: "},
+    zplatform::StringResource{IDS_WAB_DEFAULT_BOOK, "Default Address Book"},
+    zplatform::StringResource{IDS_WAB_STEP_PAB, "Error opening Personal Address Book"},
+    zplatform::StringResource{IDS_WAB_STEP_ROOT, "Error opening root container from Personal Address Book"},
+    zplatform::StringResource{IDS_WAB_STEP_CONTENTS,
+                              "Error getting contents table from the root container of Personal Address Book"},
+    zplatform::StringResource{IDS_WAB_STEP_COLUMNS, "Error getting columns of contents table from the root "
+                                                    "container of Personal Address Book"},
+    zplatform::StringResource{IDS_WAB_STEP_SEEK, "Error resetting to the beginning of the contents table from "
+                                                 "the root container of Personal Address Book"},
+    zplatform::StringResource{IDS_WAB_STEP_ROWS, "Error querying rows information from the Personal Address Book"},
+    zplatform::StringResource{IDS_FOLDER_LABEL, "%s (%d contact(s))"},
     zplatform::StringResource{IDS_REPORT_NOT_WRITTEN, "The delivery report could not be written. Tried %1 to %2."},
 };
 

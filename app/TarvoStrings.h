@@ -48,6 +48,21 @@ inline constexpr UINT IDS_IMPORT_CANNOT_OPEN = 231;
 inline constexpr UINT IDS_IMPORT_CANNOT_READ = 232;
 inline constexpr UINT IDS_IMPORT_BAD_LAYOUT = 233;
 inline constexpr UINT IDS_IMPORT_SUMMARY = 234;
+// The address-book picker: the filter of "&Open WAB...", its two messages
+// (the second followed directly by one of the step texts), and the label of
+// the default book.
+inline constexpr UINT IDS_WAB_FILTER = 240;
+inline constexpr UINT IDS_WAB_CANNOT_OPEN = 241;
+inline constexpr UINT IDS_WAB_CANNOT_ACCESS = 242;
+inline constexpr UINT IDS_WAB_DEFAULT_BOOK = 243;
+inline constexpr UINT IDS_WAB_STEP_PAB = 244;
+inline constexpr UINT IDS_WAB_STEP_ROOT = 245;
+inline constexpr UINT IDS_WAB_STEP_CONTENTS = 246;
+inline constexpr UINT IDS_WAB_STEP_COLUMNS = 247;
+inline constexpr UINT IDS_WAB_STEP_SEEK = 248;
+inline constexpr UINT IDS_WAB_STEP_ROWS = 249;
+// A folder of the folders picker: %s its name, %d its number of contacts.
+inline constexpr UINT IDS_FOLDER_LABEL = 250;
 
 // Registers the table; call once at start-up, before any string is loaded.
 void RegisterStrings();
