@@ -2,6 +2,7 @@
 #include "Recipient.h"
 
 #include "Charset.h"
+#include "DefaultAddressBook.h"
 #include "GObjectRef.h"
 #include "MailboxSyntax.h"
 #include "MapiError.h"
@@ -47,6 +48,26 @@ bool ParseMailbox(std::string_view text, std::string& name, std::string& address
   return true;
 }
 
+namespace {
+
+// A text without "@" is a display name from the address book: it stands for
+// the address of the one mail user listed under it.
+std::string AddressInDefaultBook(std::string_view name) {
+  std::string why;
+  const addressbook::Resolution found = ResolveInDefaultBook(name, &why);
+  switch (found.kind) {
+    case addressbook::Resolution::Kind::Unique: return found.address;
+    case addressbook::Resolution::Kind::Ambiguous:
+      FailWith(MAPI_E_AMBIGUOUS_RECIPIENT,
+               "\"" + std::string(name) + "\" names more than one address in the address book");
+    case addressbook::Resolution::Kind::None: break;
+  }
+  FailWith(MAPI_E_UNKNOWN_RECIPIENT, why.empty() ? "\"" + std::string(name) + "\" is not in the address book"
+                                                 : "\"" + std::string(name) + "\" is not an address, and " + why);
+}
+
+}  // namespace
+
 Recipient ResolveRecipient(const MapiRecipDesc& desc) {
   if (desc.ulRecipClass != MAPI_TO && desc.ulRecipClass != MAPI_CC && desc.ulRecipClass != MAPI_BCC)
     throw MapiError(MAPI_E_BAD_RECIPTYPE);
@@ -58,6 +79,14 @@ Recipient ResolveRecipient(const MapiRecipDesc& desc) {
   Recipient recipient;
   recipient.recipClass = desc.ulRecipClass;
   std::string parsedName;
+  const std::string_view text = zplatform::Trim(WithoutSmtpPrefix(addressText));
+  if (!text.empty() && text.find('@') == std::string_view::npos) {
+    // The book's address must be a mailbox like any other.
+    if (!ParseMailbox(AddressInDefaultBook(text), parsedName, recipient.address))
+      throw MapiError(MAPI_E_UNKNOWN_RECIPIENT);
+    recipient.name = name.empty() ? std::string(text) : name;
+    return recipient;
+  }
   if (!ParseMailbox(WithoutSmtpPrefix(addressText), parsedName, recipient.address))
     throw MapiError(MAPI_E_UNKNOWN_RECIPIENT);
   bool nameIsDisplayName = !addressField.empty() && !name.empty() && name != recipient.address;

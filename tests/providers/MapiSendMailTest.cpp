@@ -95,10 +95,18 @@ TEST_F(MapiSendMailTest, NonAsciiAndHostileHeaderTextIsEncodedAndDecodesBack) {
   }
 }
 
-TEST_F(MapiSendMailTest, RecipientIsTakenOnlyWhenTheWholeTextIsOneMailboxWithinSmtpLimits) {
+TEST_F(MapiSendMailTest, RecipientIsOneMailboxWithinSmtpLimitsOrANameInTheAddressBook) {
   const std::string local64(64, 'l'), longest = local64 + "@" + std::string(185, 'd') + ".org";
+  const fs::path book = m_home.path() / "data/zerth/addressbook.vcf";
+  const auto cardOf = [](const std::string& name, const std::string& address) {
+    return "BEGIN:VCARD\nVERSION:3.0\nFN:" + name + "\nEMAIL:" + address + "\nEND:VCARD\n";
+  };
+  testenv::WriteFile(book, cardOf("Ann Book", "ann@example.org") + cardOf("Twin", "t1@example.org") +
+                               cardOf("Twin", "t2@example.org") + cardOf("Same", "same@example.org") +
+                               cardOf("Same", "same@example.org") + cardOf("Bad", "bad@@example.org"));
   const struct {
     std::string name, address, wantTo;  // wantTo empty: refused, nothing delivered
+    MAPI_ULONG refusal = MAPI_E_UNKNOWN_RECIPIENT;
   } cases[] = {
       {"addr@example.org", "", "<addr@example.org>"},
       {"Ann Example <addr@example.org>", "", "Ann Example <addr@example.org>"},
@@ -107,6 +115,11 @@ TEST_F(MapiSendMailTest, RecipientIsTakenOnlyWhenTheWholeTextIsOneMailboxWithinS
       {longest, "", "<" + longest + ">"},
       {"Nobody", "", ""},
       {"Nobody", "SMTP:nobody", ""},
+      {"Ann Book", "", "Ann Book <ann@example.org>"},
+      {"Ann", "SMTP:Ann Book", "Ann <ann@example.org>"},
+      {"Twin", "", "", MAPI_E_AMBIGUOUS_RECIPIENT},
+      {"Same", "", "Same <same@example.org>"},
+      {"Bad", "", ""},
       // Each of these once went to its first part and counted as sent.
       {"a@b@c.org", "", ""},
       {"a@x.example;b@y.example", "", ""},
@@ -125,9 +138,13 @@ TEST_F(MapiSendMailTest, RecipientIsTakenOnlyWhenTheWholeTextIsOneMailboxWithinS
       EXPECT_EQ(sendAndDump(message).one("to"), c.wantTo) << c.name;
       continue;
     }
-    EXPECT_EQ(message.send(sendMail()), static_cast<MAPI_ULONG>(MAPI_E_UNKNOWN_RECIPIENT)) << c.name;
+    EXPECT_EQ(message.send(sendMail()), c.refusal) << c.name;
     EXPECT_TRUE(FilesIn(outbox() / "new").empty()) << c.name;
   }
+  // The book is read again once it has changed.
+  testenv::WriteFile(book, cardOf("Ann Book", "ann.book@example.org"));
+  TestMessage message;
+  EXPECT_EQ(sendAndDump(message.to("Ann Book").text("x")).one("to"), "Ann Book <ann.book@example.org>");
 }
 
 TEST_F(MapiSendMailTest, BodyTextSurvivesLongLinesEightBitAndLineEnds) {
