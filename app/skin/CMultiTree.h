@@ -19,8 +19,10 @@
 //   are scrolled into view does not matter); the visible order starts at the
 //   first top-level item and descends into expanded items.
 // - The click tracking and the rubber band are states carried between the
-//   mouse, key and timer events while the viewport holds the mouse grab;
-//   they end when the grab is lost.
+//   mouse, key and timer events while Qt routes the mouse to the pressed
+//   viewport (its implicit grab). Losing that grab ends them: a popup or
+//   another window taking the focus, or the button found up without its
+//   release having been seen.
 // - Selected items are drawn with white text on the selection colour, the
 //   others with black text.
 #pragma once
@@ -36,6 +38,7 @@
 #include <vector>
 
 class QRubberBand;
+class MultiTreeDelegate;
 
 class CMultiTree : public QTreeWidget {
   Q_OBJECT
@@ -103,6 +106,8 @@ public:
   void selectAll() override;
 
 signals:
+  // Handlers of these signals must not remove items from the tree.
+  //
   // Before SetItemState changes an item's selection: selecting tells which
   // way. A handler connected directly sets *veto to keep the item as it is.
   void selChanging(QTreeWidgetItem* item, bool selecting, bool* veto);
@@ -137,6 +142,7 @@ private:
   Hit HitTest(QPoint pos, QTreeWidgetItem** item) const;
   bool IsSelected(QTreeWidgetItem* item) const;
   void SetSelectedDirect(QTreeWidgetItem* item, bool selected);
+  void ChangeSelection(QTreeWidgetItem* item, bool select);
   void ApplyBits(QTreeWidgetItem* item, UINT state, UINT mask);
   bool NotifySelChanging(QTreeWidgetItem* item, bool selecting);
   std::vector<QPersistentModelIndex> VisibleItems() const;
@@ -147,7 +153,10 @@ private:
 
   void PressSelection(QTreeWidgetItem* item, Qt::MouseButton button, bool ctrl, bool shift);
   void FinishTracking(bool click);
+  void CancelMouseMode();
+  void LeaveToTree(QMouseEvent* event);
   void MoveCaretByKey(QKeyEvent* event);
+  bool ScrollByKey(int key);
 
   void StartBand(QPoint pos);
   void UpdateBand(QPoint pos);
@@ -166,7 +175,6 @@ private:
   bool m_bShift = false;
   QPoint m_ptPress;                    // viewport coordinates
   QPersistentModelIndex m_pressItem;  // the item of click tracking
-  QPersistentModelIndex m_plainCaret;  // the caret before a press left to Qt
 
   // The rubber band: press point in content coordinates, whether it has
   // started (moved beyond the drag distance), the items selected before it.
@@ -177,5 +185,7 @@ private:
   QBasicTimer m_bandTimer;
   std::unique_ptr<QRubberBand> m_band;
 
-  bool m_bQuietCaret = false;  // a caret move that keeps selection alone
+  MultiTreeDelegate* m_delegate = nullptr;  // a Qt child of this tree
+  bool m_bQuietCaret = false;  // Qt moves the caret: leave selection alone
+  unsigned m_caretMoves = 0;   // counts SelectCaret calls
 };
