@@ -55,7 +55,9 @@ long ListMailUsers(LPWABOPEN open, const std::string& file) {
   const HRESULT opened = book->OpenEntry(cb, id, nullptr, 0, &type, container.Put());
   wab->FreeBuffer(id);
   zplatform::ComPtr<IMAPITable> table;
-  if (FAILED(opened) || FAILED(static_cast<IABContainer*>(container.Get())->GetContentsTable(0, table.Put()))) return -1;
+  if (FAILED(opened) || FAILED(static_cast<IABContainer*>(container.Get())->GetContentsTable(0, table.Put()))) {
+    return -1;
+  }
   const SizedSPropTagArray<3> columns = {3, {PR_DISPLAY_NAME_A, PR_ENTRYID, PR_OBJECT_TYPE}};
   if (FAILED(table->SetColumns(reinterpret_cast<const SPropTagArray*>(&columns), 0))) return -1;
   if (FAILED(table->SeekRow(BOOKMARK_BEGINNING, 0, nullptr))) return -1;
