@@ -18,8 +18,7 @@ std::string_view LineCursor::PeekPhysical() const {
   return copy.NextPhysical();
 }
 
-std::string_view LineCursor::NextLogical(std::string& buffer) {
-  const std::string_view first = NextPhysical();
+std::string_view LineCursor::Unfold(std::string_view first, std::string& buffer) {
   if (!NextIsFolded()) return first;
   buffer.assign(first);
   while (NextIsFolded()) {

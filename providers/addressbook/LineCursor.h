@@ -23,7 +23,10 @@ class LineCursor {
   // The next logical line with its continuation lines joined (each without
   // its fold character). Points into the text when the line is not folded,
   // else into buffer, so that the common case copies nothing.
-  std::string_view NextLogical(std::string& buffer);
+  std::string_view NextLogical(std::string& buffer) { return Unfold(NextPhysical(), buffer); }
+
+  // first (a line just taken) with the continuation lines that follow it.
+  std::string_view Unfold(std::string_view first, std::string& buffer);
 
  private:
   bool NextIsFolded() const { return pos_ < text_.size() && fold_.find(text_[pos_]) != std::string_view::npos; }

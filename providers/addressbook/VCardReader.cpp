@@ -106,6 +106,8 @@ bool ParseProperty(std::string_view line, Property& property) {
   return true;
 }
 
+bool IsSoftBreakLine(const Property& property) { return property.quotedPrintable && property.value.ends_with('='); }
+
 // vCard 2.1 continues a quoted-printable value with "=" at the line end (a
 // soft line break) rather than by folding. Joins those lines into buffer and
 // returns the whole line. A line "END:VCARD" is never taken in, so that a
@@ -247,9 +249,20 @@ std::vector<Card> ReadVCards(std::string_view text) {
   bool afterEmptyAgent = false;
   Property property;
   while (!cursor.AtEnd()) {
-    std::string_view line = cursor.NextLogical(buffer);
-    if (!ParseProperty(line, property)) continue;
-    if (property.quotedPrintable && property.value.ends_with('=')) {
+    std::string_view line = cursor.NextPhysical();
+    bool parsed = ParseProperty(line, property);
+    // A quoted-printable value continues after a soft line break, even on a
+    // line that starts with white space (which then belongs to the value);
+    // other lines unfold.
+    if (!(parsed && IsSoftBreakLine(property))) {
+      const std::string_view unfolded = cursor.Unfold(line, buffer);
+      if (unfolded.data() != line.data() || unfolded.size() != line.size()) {
+        line = unfolded;
+        parsed = ParseProperty(line, property);
+      }
+    }
+    if (!parsed) continue;
+    if (IsSoftBreakLine(property)) {
       line = JoinSoftLineBreaks(cursor, line, buffer);
       if (!ParseProperty(line, property)) continue;
     }

@@ -1,10 +1,15 @@
 // The vCard and LDIF readers over small texts, one table per topic. Each card
 // is printed as "FN|family|given|mail,mail|group" and a text's cards joined
 // by newlines.
+#include "TestEnv.h"
+
+#include <addressbook/AddressBookFile.h>
 #include <addressbook/LdifReader.h>
 #include <addressbook/VCardReader.h>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -69,6 +74,9 @@ TEST(VCardReaderTest, ValuesEncodingsAndEscapes) {
        "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:M=FCller;J=\r\n=FCrgen\r\n"
        "FN;QUOTED-PRINTABLE;CHARSET=windows-1252:=80 J=FCrgen=\r\nEND:VCARD\r\n",
        "\xE2\x82\xAC J\xC3\xBCrgen|M\xC3\xBCller|J\xC3\xBCrgen||"},
+      {"soft line break before a line starting with a space, = before END:VCARD",
+       "BEGIN:VCARD\nFN;ENCODING=QUOTED-PRINTABLE:J=C3=BCrgen=\n M=C3=BCller\nN;QUOTED-PRINTABLE:A=\nEND:VCARD\n",
+       "J\xC3\xBCrgen M\xC3\xBCller|A|||"},
       {"base64 text in both spellings",
        "BEGIN:VCARD\nFN;ENCODING=b:SsO8cmdlbg==\nN;BASE64:RG9l\nEND:VCARD\n", "J\xC3\xBCrgen|Doe|||"},
       {"invalid UTF-8 and NUL become U+FFFD",
@@ -109,6 +117,103 @@ TEST(LdifReaderTest, RecordsAttributesAndEncodings) {
        "cn: M\n\ndn: cn=N\nchangetype: add\ncn: N\ndn: cn=O\ncn: O\n\njunk\ndn: cn=P\nno colon\ncn: P\n",
        "L||||group\nN||||\nO||||"},
   }, addressbook::ReadLdif);
+}
+
+TEST(ReaderBadInputTest, DamagedPartsAreSkippedAndTheRestIsRead) {
+  const std::string card = "BEGIN:VCARD\nFN:Ok\nEMAIL:ok@x\nEND:VCARD\n";
+  std::string junk;
+  unsigned seed = 1;
+  for (int i = 0; i < 4096; ++i) junk += static_cast<char>((seed = seed * 1103515245u + 12345u) >> 16);
+  const std::string longLine(4u << 20, 'x');
+  std::string many;
+  for (int i = 0; i < 100000; ++i) many += card;
+  const struct {
+    const char* what;
+    std::string text;
+    std::size_t vcards, ldifRecords;
+  } cases[] = {
+      {"binary junk around cards", junk + card + junk + "\n" + card + junk, 2, 0},
+      {"a 4 MB line inside and between cards", "FN:" + longLine + "\n" + card + "BEGIN:VCARD\nFN:" + longLine +
+       "\nEND:VCARD\ndn: x\ncn: " + longLine + "\n", 2, 1},
+      {"100000 cards", many, 100000, 0},
+      {"cards cut short", card + "BEGIN:VCARD\nFN;QUOTED-PRINTABLE:a=\nEMAIL:x\n", 1, 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(addressbook::ReadVCards(c.text).size(), c.vcards) << c.what;
+    EXPECT_EQ(addressbook::ReadLdif(c.text).size(), c.ldifRecords) << c.what;
+  }
+
+  testenv::TempDir dir;
+  const std::string fifo = dir.str() + "/fifo", folder = dir.str() + "/folder", other = dir.str() + "/other.txt";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+  testenv::WriteFile(other, "Just a letter,\nnot an address book.\n");
+  for (const std::string& path : {fifo, folder, other, dir.str() + "/missing", other + "/below"}) {
+    std::string why;
+    EXPECT_FALSE(addressbook::LoadBookFile(path, &why)) << path;
+    EXPECT_FALSE(why.empty()) << path;
+  }
+  const std::string blank = dir.str() + "/blank.vcf";
+  testenv::WriteFile(blank, "\xEF\xBB\xBF\n  \r\n");
+  EXPECT_EQ(addressbook::LoadBookFile(blank).value_or(std::vector<Card>(1)).size(), 0u);
+}
+
+TEST(ResolveDisplayNameTest, ExactNameFirstThenIgnoringCaseGroupsAndAddresslessCardsLeftOut) {
+  using Kind = addressbook::Resolution::Kind;
+  const std::vector<Card> book = {
+      {"Ann", "", "", {"ann@x"}, false},     {"ANN", "", "", {"ann2@x"}, false},
+      {"", "Lee", "Bo", {"bo@x", "b@x"}, false}, {"bo lee", "", "", {"BO@x"}, false},
+      {"Team", "", "", {"team@x"}, true},    {"Nomail", "", "", {}, false},
+      {"Twin", "", "", {"t1@x"}, false},     {"Twin", "", "", {"t2@x"}, false},
+  };
+  const struct {
+    const char* name;
+    Kind kind;
+    const char* address;
+  } cases[] = {
+      {"Ann", Kind::Unique, "ann@x"},      {"ANN", Kind::Unique, "ann2@x"},  {"ann", Kind::Ambiguous, ""},
+      {" Bo Lee ", Kind::Unique, "bo@x"},  {"BO LEE", Kind::Unique, "bo@x"}, {"Team", Kind::None, ""},
+      {"Nomail", Kind::None, ""},          {"Twin", Kind::Ambiguous, ""},    {"", Kind::None, ""},
+  };
+  for (const auto& c : cases) {
+    const auto found = addressbook::ResolveDisplayName(book, c.name);
+    EXPECT_EQ(found.kind, c.kind) << c.name;
+    EXPECT_EQ(found.address, c.address) << c.name;
+  }
+}
+
+// The same files read by vobject and by python-ldap's ldif module
+// (independent_cards.py), compared card by card.
+TEST(IndependentReaderTest, VCardAndLdifFilesGiveTheSameCardsAsThePythonReaders) {
+  const std::string vcards =
+      "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:M=FCller;J=FCrgen;;;\r\n"
+      "FN;CHARSET=windows-1252;QUOTED-PRINTABLE:J=FCrgen M=FCller =80=\r\n=3D rich\r\n"
+      "EMAIL;INTERNET:j@example.org\r\nEMAIL;INTERNET;PREF:jm@example.org\r\nEND:VCARD\r\n"
+      "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Lee\\, Ann\r\nN:Lee;Ann;;;\r\nitem1.EMAIL;TYPE=INTERNET:mailto:\r\n "
+      "ann@example.org\r\nitem2.EMAIL;TYPE=INTERNET,pref:ann.lee@example.org\r\n"
+      "X-ADDRESSBOOKSERVER-KIND:individual\r\nEND:VCARD\r\n"
+      "BEGIN:VCARD\nVERSION:4.0\nFN:\xC3\x89lodie \xE6\x9D\x8E\nN:\xE6\x9D\x8E;\xC3\x89lodie;;;\n"
+      "EMAIL;PREF=2:e2@example.org\nEMAIL:e3@example.org\nEMAIL;PREF=1:e1@example.org\nEND:VCARD\n"
+      "BEGIN:VCARD\nVERSION:4.0\nKIND:group\nFN:Team\nEND:VCARD\n"
+      "BEGIN:VCARD\nVERSION:3.0\nFN:Apple group\nX-ADDRESSBOOKSERVER-KIND:group\nEND:VCARD\n";
+  const std::string ldif =
+      "version: 1\n# Thunderbird export\ndn: cn=Ann Lee,mail=ann@example.org\nobjectclass: top\n"
+      "objectclass: person\nobjectclass: mozillaAbPersonAlpha\ngivenName: Ann\nsn: Lee\ncn: Ann Lee\n"
+      "mail: ann@example.org\nmozillaSecondEmail: ann.lee@exam\n ple.org\n\n"
+      "dn:: Y249SsO8cmdlbiBNw7xsbGVy\ncn:: SsO8cmdlbiBNw7xsbGVy\nsn:: TcO8bGxlcg==\nmail: j@example.org\n\n"
+      "dn: cn=Team\nobjectclass: top\nobjectclass: groupOfNames\ncn: Team\nmember: cn=Ann Lee\n";
+  testenv::TempDir dir;
+  for (const auto& [kind, text] : {std::pair{"vcard", vcards}, std::pair{"ldif", ldif}}) {
+    const std::string path = dir.str() + "/book." + kind;
+    testenv::WriteFile(path, text);
+    const auto cards = addressbook::LoadBookFile(path);
+    ASSERT_TRUE(cards) << kind;
+    const std::string python = testenv::RunCommand("/usr/bin/python3 " TARVO_SOURCE_DIR
+                                                   "/tests/providers/addressbook/independent_cards.py " +
+                                                   std::string(kind) + " " + path);
+    EXPECT_EQ(Canonical(*cards), python) << kind;
+    EXPECT_EQ(cards->size(), std::string(kind) == "vcard" ? 5u : 3u) << python;
+  }
 }
 
 }  // namespace
