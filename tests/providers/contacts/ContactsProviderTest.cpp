@@ -25,7 +25,7 @@ std::string Card(const std::string& lines) { return "BEGIN:VCARD\r\nVERSION:3.0\
 std::string Field(_ContactItem* contact, HRESULT (_ContactItem::*get)(BSTR*)) {
   Bstr value;
   EXPECT_EQ((contact->*get)(value.Put()), S_OK);
-  EXPECT_TRUE(!value.Get() || SysStringLen(value.Get()) > 0) << "empty text comes as the null BSTR";
+  EXPECT_TRUE(!value.Get() || SysStringLen(value.Get()) > 0) << "empty text is the null BSTR";
   return value.Utf8();
 }
 
@@ -80,15 +80,8 @@ protected:
 
   // Names the default contacts folder in the user's registry.
   void SetContactsFolder(const fs::path& folder) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Zerth\\Contacts", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                             &key, nullptr),
-              ERROR_SUCCESS);
-    const std::string path = folder.string();
-    EXPECT_EQ(RegSetValueEx(key, "Folder", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
-                            static_cast<DWORD>(path.size() + 1)),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
+    testenv::WriteFile(m_dir.path() / "config/zerth/user.reg",
+                       "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Zerth\\Contacts]\n\"Folder\"=\"" + folder.string() + "\"\n");
   }
 
   ComPtr<_NameSpace> Namespace() {
