@@ -11,6 +11,7 @@
 #include "skin/SkinResources.h"
 #include "skin/WindowShape.h"
 #include "sources/CImportDlg.h"
+#include "sources/COutlookContactsDlg.h"
 #include "sources/COutlookFoldersDlg.h"
 #include "sources/CWabDlg.h"
 
@@ -331,6 +332,7 @@ std::unique_ptr<CContactPickerDlg> CTarvoDlg::CreatePicker(int buttonId) {
   switch (buttonId) {
     case IDC_ADD_TEXT_FILE: return std::make_unique<CImportDlg>();
     case IDC_ADD_WAB: return std::make_unique<CWabDlg>();
+    case IDC_ADD_OUTLOOK: return std::make_unique<COutlookContactsDlg>();
     case IDC_ADD_OUTLOOK_FOLDER: return std::make_unique<COutlookFoldersDlg>();
     default: return nullptr;
   }

@@ -164,7 +164,7 @@ private slots:
       if (Item(*m_dlg, id)->isEnabled()) Click(*m_dlg, id), expected.push_back(id);
     QCOMPARE(asked, expected);
     m_dlg->SetPickerFactory({});
-    m_dlg->OnPickContacts(IDC_ADD_WAB);
+    m_dlg->OnPickContacts(IDC_DELETE);  // every picker button has its source: an id without one
     QCOMPARE(m_dlg->m_aSelected.GetSize(), int(expected.size()));
     const testui::ShownMessage notAvailable{"This contact source is not available in this version of Tarvo.", "Tarvo"};
     QCOMPARE(m_ui->messages, std::vector<testui::ShownMessage>{notAvailable});
