@@ -268,12 +268,14 @@ bool CMultiTree::SelectChildren(QTreeWidgetItem* parent, bool select, bool recur
 }
 
 // Only visible items are selected: a collapse deselects what it hides. Qt
-// reports the collapse after the fact; the children are still there.
+// reports the collapse after the fact; the children are still there. A
+// hidden caret goes, as in a plain tree, to the collapsed item when that is
+// selected, and otherwise nowhere, so that no item is selected by it.
 void CMultiTree::OnCollapsed(const QModelIndex& index) {
   QTreeWidgetItem* item = itemFromIndex(index);
   if (!m_bMulti || !item) return;
   const bool selected = IsSelected(item);
-  if (SelectChildren(item, false, true) && !selected) SelectCaret(nullptr);
+  if (SelectChildren(item, false, true)) SelectCaret(selected ? item : nullptr);
 }
 
 // ---- mouse ---------------------------------------------------------------
@@ -357,10 +359,11 @@ void CMultiTree::PressSelection(QTreeWidgetItem* item, Qt::MouseButton button, b
 
 void CMultiTree::mousePressEvent(QMouseEvent* event) {
   const Qt::MouseButton button = event->button();
-  if (!m_bMulti || (button != Qt::LeftButton && button != Qt::RightButton)) {
+  if (!m_bMulti) {
     QTreeWidget::mousePressEvent(event);
     return;
   }
+  if (button != Qt::LeftButton && button != Qt::RightButton) return;
   if (m_mode != Mode::None) {
     if (event->buttons() & m_button) return;  // a second button while one is held
     CancelMouseMode();                         // the release was never seen
@@ -368,13 +371,13 @@ void CMultiTree::mousePressEvent(QMouseEvent* event) {
   const QPoint pos = event->position().toPoint();
   QTreeWidgetItem* item = nullptr;
   const Hit hit = HitTest(pos, &item);
+  m_button = button;
   if (hit == Hit::Button ||
       (hit == Hit::StateIcon && button == Qt::LeftButton && (m_style & TVS_CHECKBOXES))) {
     m_mode = Mode::Plain;
     LeaveToTree(event);
     return;
   }
-  m_button = button;
   m_bCtrl = (event->modifiers() & Qt::ControlModifier) != 0;
   m_bShift = (event->modifiers() & Qt::ShiftModifier) != 0;
   m_ptPress = pos;

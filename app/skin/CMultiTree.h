@@ -57,7 +57,7 @@ public:
   static constexpr UINT TVS_CHECKBOXES = 0x0100;
 
   // multi false leaves selection, mouse and keyboard to the plain
-  // single-selection tree.
+  // single-selection tree. Like a tree control, it shows no header.
   explicit CMultiTree(QWidget* parent = nullptr, UINT style = 0, bool multi = true);
   ~CMultiTree() override;
 

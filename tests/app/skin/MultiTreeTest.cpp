@@ -2,9 +2,12 @@
 // the offscreen platform, over F (expanded: a b c), G (collapsed: h) and K.
 #include "skin/CMultiTree.h"
 
+#include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidgetItemIterator>
+
+#include <algorithm>
 
 namespace {
 
@@ -63,7 +66,7 @@ private slots:
         {"a", "a|a"},
         {"a ^c", "a c|c"},
         {"a ^c ^a", "c|a"},              // Ctrl toggles off; the item keeps the caret
-        {"a +G", "a b c G|G"},           // range in visible order, hidden h left out
+        {"a +K", "a b c G K|K"},         // visible order: the hidden h left out
         {"G ^a +c", "a b c|c"},          // Shift drops what is outside the range
         {"G ^a ^+c", "a b c G|c"},       // Ctrl+Shift adds the range
     };
@@ -81,6 +84,48 @@ private slots:
     QCOMPARE(stage.Selection(), "a c|a");
     QTest::mouseRelease(stage.View(), Qt::LeftButton, {}, stage.Label("a"));
     QCOMPARE(stage.Selection(), "a|a");
+  }
+
+  void dragStartsBeyondTheDragDistanceUnlessDisabled() {
+    for (const UINT style : {0u, CMultiTree::TVS_DISABLEDRAGDROP}) {
+      Stage stage;
+      stage.tree.SetTreeStyle(style);
+      QSignalSpy drags(&stage.tree, &CMultiTree::beginDrag), clicks(&stage.tree, &CMultiTree::treeClicked);
+      const QPoint press = stage.Label("b");
+      QTest::mousePress(stage.View(), Qt::LeftButton, {}, press);
+      QTest::mouseMove(stage.View(), press + QPoint(0, QApplication::startDragDistance()));
+      QCOMPARE(drags.count(), 0);
+      QTest::mouseMove(stage.View(), press + QPoint(0, QApplication::startDragDistance() + 1));
+      QTest::mouseRelease(stage.View(), Qt::LeftButton, {}, press);
+      QCOMPARE(drags.count(), style ? 0 : 1);
+      if (!style) QCOMPARE(drags[0][1].toPoint(), press);
+      QCOMPARE(clicks.count(), 0);
+      QCOMPARE(stage.Selection(), "b|b");
+    }
+  }
+
+  // Whatever the palette says: white on the selection colour, black elsewhere.
+  void selectedTextIsWhiteAndOtherTextBlack() {
+    Stage stage;
+    QPalette palette = stage.tree.palette();
+    palette.setColor(QPalette::Text, Qt::red);
+    palette.setColor(QPalette::HighlightedText, Qt::red);
+    stage.tree.setPalette(palette);
+    stage.Clicks("a");
+    const QImage picture = stage.View()->grab().toImage();
+    // Glyphs are antialiased: look for a pixel near the colour.
+    const auto has = [&](const char* name, auto near) {
+      const QRect row = stage.tree.visualItemRect(stage.Item(name));
+      for (int y = row.top(); y <= row.bottom(); ++y)
+        for (int x = row.left(); x <= row.right(); ++x)
+          if (near(QColor(picture.pixel(x, y)))) return true;
+      return false;
+    };
+    const auto white = [](QColor c) { return std::min({c.red(), c.green(), c.blue()}) > 0xE0; };
+    const auto black = [](QColor c) { return std::max({c.red(), c.green(), c.blue()}) < 0x40; };
+    const auto red = [](QColor c) { return c.red() - std::max(c.green(), c.blue()) > 0x60; };
+    QVERIFY(has("a", white) && !has("a", red));
+    QVERIFY(has("b", black) && !has("b", red));
   }
 
   void vetoedDeselectionKeepsTheItemSelected() {
@@ -101,13 +146,17 @@ private slots:
     QCOMPARE(stage.Selection(), "K|K");
   }
 
-  void collapseDeselectsTheHiddenCaret() {
+  void collapseDeselectsWhatItHides() {
     Stage stage;
     stage.Clicks("b");
     const QRect f = stage.tree.visualItemRect(stage.Item("F"));
     QTest::mouseClick(stage.View(), Qt::LeftButton, {}, {f.left() - stage.tree.indentation() / 2, f.center().y()});
     QVERIFY(!stage.Item("F")->isExpanded());
     QCOMPARE(stage.Selection(), "|");
+    stage.Item("F")->setExpanded(true);  // a selected folder takes the caret
+    stage.Clicks("F ^b");
+    QTest::mouseClick(stage.View(), Qt::LeftButton, {}, {f.left() - stage.tree.indentation() / 2, f.center().y()});
+    QCOMPARE(stage.Selection(), "F|F");
   }
 
   void rubberBandTogglesWithCtrlAndEscapeClears() {
