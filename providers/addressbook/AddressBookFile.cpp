@@ -85,26 +85,39 @@ std::string DefaultContactsFolder() {
   return folder;
 }
 
+DisplayNameIndex::DisplayNameIndex(const std::vector<Card>& cards) {
+  for (const Card& card : cards) {
+    if (card.isGroup || card.emails.empty()) continue;
+    std::string name = DisplayName(card);
+    Add(folded_, zplatform::ToLowerAscii(name), card.emails.front());
+    Add(exact_, std::move(name), card.emails.front());
+  }
+}
+
+void DisplayNameIndex::Add(std::unordered_map<std::string, Entry>& names, std::string name, const std::string& address) {
+  const auto [entry, added] = names.try_emplace(std::move(name), Entry{address});
+  // Two cards of one address (a contact listed twice) are still one person.
+  if (!added && !zplatform::EqualsNoCase(entry->second.address, address)) entry->second.ambiguous = true;
+}
+
+const DisplayNameIndex::Entry* DisplayNameIndex::Find(const std::unordered_map<std::string, Entry>& names,
+                                                      const std::string& name) {
+  const auto found = names.find(name);
+  return found == names.end() ? nullptr : &found->second;
+}
+
+Resolution DisplayNameIndex::Resolve(std::string_view name) const {
+  const std::string key(zplatform::Trim(name));
+  if (key.empty()) return {};
+  const Entry* entry = Find(exact_, key);
+  if (!entry) entry = Find(folded_, zplatform::ToLowerAscii(key));
+  if (!entry) return {};
+  if (entry->ambiguous) return {Resolution::Kind::Ambiguous, {}};
+  return {Resolution::Kind::Unique, entry->address};
+}
+
 Resolution ResolveDisplayName(const std::vector<Card>& cards, std::string_view name) {
-  name = zplatform::Trim(name);
-  const auto resolve = [&](bool ignoreCase) {
-    Resolution result;
-    for (const Card& card : cards) {
-      if (card.isGroup || card.emails.empty()) continue;
-      const std::string shown = DisplayName(card);
-      if (ignoreCase ? !zplatform::EqualsNoCase(shown, name) : shown != name) continue;
-      const std::string& address = card.emails.front();
-      if (result.kind == Resolution::Kind::None) {
-        result = {Resolution::Kind::Unique, address};
-      } else if (!zplatform::EqualsNoCase(result.address, address)) {
-        return Resolution{Resolution::Kind::Ambiguous, {}};
-      }
-    }
-    return result;
-  };
-  if (name.empty()) return {};
-  Resolution exact = resolve(false);
-  return exact.kind != Resolution::Kind::None ? exact : resolve(true);
+  return DisplayNameIndex(cards).Resolve(name);
 }
 
 }  // namespace addressbook

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace addressbook {
@@ -36,5 +37,24 @@ struct Resolution {
   std::string address;  // for Unique
 };
 Resolution ResolveDisplayName(const std::vector<Card>& cards, std::string_view name);
+
+// The same look-up for many names in one book (the mail provider resolves
+// one recipient per message, thousands per run): the names are indexed once.
+class DisplayNameIndex {
+ public:
+  explicit DisplayNameIndex(const std::vector<Card>& cards);
+  Resolution Resolve(std::string_view name) const;
+
+ private:
+  struct Entry {
+    std::string address;  // of the first mail user of the name
+    bool ambiguous = false;
+  };
+  static void Add(std::unordered_map<std::string, Entry>& names, std::string name, const std::string& address);
+  static const Entry* Find(const std::unordered_map<std::string, Entry>& names, const std::string& name);
+
+  std::unordered_map<std::string, Entry> exact_;
+  std::unordered_map<std::string, Entry> folded_;  // names in ASCII lower case
+};
 
 }  // namespace addressbook

@@ -4,7 +4,6 @@
 
 #include <mutex>
 #include <optional>
-#include <vector>
 
 namespace mapi32 {
 
@@ -37,7 +36,7 @@ struct FileStamp {
 struct CachedBook {
   std::string path;
   FileStamp stamp;
-  std::optional<std::vector<addressbook::Card>> cards;
+  std::optional<addressbook::DisplayNameIndex> names;
   std::string why;
 };
 
@@ -56,13 +55,13 @@ addressbook::Resolution ResolveInDefaultBook(std::string_view name, std::string*
   std::lock_guard lock(gMutex);
   if (gBook.path != path || !(gBook.stamp == *stamp)) {
     gBook = CachedBook{path, *stamp, std::nullopt, {}};
-    gBook.cards = addressbook::LoadBookFile(path, &gBook.why);
+    if (auto cards = addressbook::LoadBookFile(path, &gBook.why)) gBook.names.emplace(*cards);
   }
-  if (!gBook.cards) {
+  if (!gBook.names) {
     if (why) *why = "the address book " + path + " cannot be read: " + gBook.why;
     return {};
   }
-  return addressbook::ResolveDisplayName(*gBook.cards, name);
+  return gBook.names->Resolve(name);
 }
 
 }  // namespace mapi32

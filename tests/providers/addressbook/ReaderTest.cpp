@@ -79,9 +79,9 @@ TEST(VCardReaderTest, ValuesEncodingsAndEscapes) {
        "J\xC3\xBCrgen M\xC3\xBCller|A|||"},
       {"base64 text in both spellings",
        "BEGIN:VCARD\nFN;ENCODING=b:SsO8cmdlbg==\nN;BASE64:RG9l\nEND:VCARD\n", "J\xC3\xBCrgen|Doe|||"},
-      {"invalid UTF-8 and NUL become U+FFFD",
-       std::string("BEGIN:VCARD\nFN:a\xC3(\xF0\x9F\x98\n", 22) + std::string("EMAIL:b\0c\nEND:VCARD\n", 19),
-       "a\xEF\xBF\xBD(\xEF\xBF\xBD|||b\xEF\xBF\xBD" "c|"},
+      {"invalid UTF-8 (a surrogate is three bytes, each invalid) and NUL become U+FFFD",
+       std::string("BEGIN:VCARD\nFN:a\xC3(\xF0\x9F\x98\n", 22) + std::string("EMAIL:b\0c\xED\xA0\x80\nEND:VCARD\n", 22),
+       "a\xEF\xBF\xBD(\xEF\xBF\xBD|||b\xEF\xBF\xBD" "c\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD|"},
       {"unknown charset taken as UTF-8",
        "BEGIN:VCARD\nFN;CHARSET=x/../y:\xC3\xA9\nEND:VCARD\n", "\xC3\xA9||||"},
   }, addressbook::ReadVCards);
