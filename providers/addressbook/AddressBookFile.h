@@ -31,7 +31,9 @@ std::string DefaultContactsFolder();
 
 // A display name handed over as a mail address, looked up among the mail
 // users of a book (cards that are not groups and have an address; names
-// compared exactly, then without regard to ASCII case).
+// compared exactly, then without regard to ASCII case; the name is trimmed).
+// Unique when every mail user of the name has the same first address (ASCII
+// case aside), Ambiguous when their addresses differ, None when none matches.
 struct Resolution {
   enum class Kind { Unique, None, Ambiguous } kind = Kind::None;
   std::string address;  // for Unique

@@ -1,7 +1,8 @@
 // Reads an LDIF address-book export (RFC 2849): continuation lines, base64
 // values ("::"), comments, person and groupOfNames records. A record that
-// cannot be read is skipped; the rest are returned in text order. Never
-// throws for bad input.
+// cannot be read (a line that is not "name: value", a change other than add)
+// is skipped; the rest are returned in text order. Texts as in ReadVCards:
+// trimmed names, valid UTF-8. Never throws for bad input.
 #pragma once
 
 #include <addressbook/Card.h>
