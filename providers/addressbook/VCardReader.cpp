@@ -16,6 +16,8 @@ using zplatform::EqualsNoCase;
 using zplatform::StartsWithNoCase;
 using zplatform::Trim;
 
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 // An address without PREF sorts after every ranked one.
 constexpr int kUnranked = 1 << 30;
 
@@ -90,6 +92,8 @@ bool ParseProperty(std::string_view line, Property& property) {
   while (i < line.size() && line[i] != ';' && line[i] != ':') ++i;
   if (i == line.size()) return false;
   std::string_view name = Trim(line.substr(0, i));
+  // Files joined with cat keep each one's byte-order mark.
+  if (name.starts_with(kByteOrderMark)) name = Trim(name.substr(kByteOrderMark.size()));
   if (const std::size_t dot = name.rfind('.'); dot != std::string_view::npos) name = name.substr(dot + 1);
   property.name = name;
   while (line[i] == ';') {
@@ -238,7 +242,7 @@ bool IsVCardWord(std::string_view value) { return EqualsNoCase(Trim(value), "VCA
 }  // namespace
 
 std::vector<Card> ReadVCards(std::string_view text) {
-  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
   std::vector<Card> cards;
   LineCursor cursor(text, " \t");
   std::string buffer;

@@ -45,8 +45,8 @@ TEST(VCardReaderTest, LinesFoldingAndCardBoundaries) {
        "BEGIN:VCARD\r\nVERSION:3.0\r\nfn:Ann Lee\r\nN:Lee;Ann;;;\r\nitem1.EMAIL;type=INTERNET:ann@x.org\r\n"
        "END:VCARD\r\n",
        "Ann Lee|Lee|Ann|ann@x.org|"},
-      {"BOM, LF and lone CR line ends, two cards",
-       "\xEF\xBB\xBF" "BEGIN:VCARD\nFN:A\nEND:VCARD\rBEGIN:VCARD\rFN:B\rEND:VCARD", "A||||\nB||||"},
+      {"BOMs (files joined), LF and lone CR line ends, two cards",
+       "\xEF\xBB\xBF" "BEGIN:VCARD\nFN:A\nEND:VCARD\r\xEF\xBB\xBF" "BEGIN:VCARD\rFN:B\rEND:VCARD", "A||||\nB||||"},
       {"folded with space and tab",
        "BEGIN:VCARD\r\nFN:Jo\r\n hn\r\n\tDoe\r\nEMAIL:j@\r\n x.org\r\nEND:VCARD\r\n", "JohnDoe|||j@x.org|"},
       {"parameters folded, quoted value with colon",
