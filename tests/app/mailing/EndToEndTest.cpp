@@ -6,10 +6,13 @@
 #include "SmtpTestServer.h"
 #include "mailing/DeliveryReport.h"
 #include "sources/CImportDlg.h"
+#include "sources/CWabDlg.h"
 
 #include <zerth/CZerthUtility.h>
 
 #include <gtest/gtest.h>
+
+#include <QListWidget>
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
@@ -109,6 +112,56 @@ TEST_P(EndToEndTest, ImportedContactsAreMailedAndReported) {
   EXPECT_TRUE(page.ends_with("<th>Recipient Name</th><th>Mail Delivery Status</th>\n</tr>\n" +
                              BuildDeliveryReport(expected, "", "") + "</table>\n</html>")) << page;
 }
+
+// Names picked in the address-book picker go out as names: the mail provider
+// resolves one listed once in the default book to its address; a name of
+// another book (unknown) gives 14, a name of two addresses (ambiguous) 21.
+using AddressBookEndToEndTest = EndToEndTest;
+TEST_P(AddressBookEndToEndTest, PickedNamesAreResolvedByTheMailProvider) {
+  const std::string dana = UniqueAddress("dana");
+  auto card = [](const std::string& name, const std::string& address) {
+    return "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:" + name + "\r\nEMAIL:" + address + "\r\nEND:VCARD\r\n";
+  };
+  testenv::WriteFile(m_home.path() / "data/zerth/addressbook.vcf",
+                     card("Dana Qu\xC3\xACll", dana) + card("Twin Name", UniqueAddress("twin1")) +
+                         card("Twin Name", UniqueAddress("twin2")));
+  testenv::WriteFile(m_home.path() / "other.vcf", card("Zora Elsewhere", UniqueAddress("zora")));
+  const fs::path message = m_home.path() / "message.txt";
+  testenv::WriteFile(message, "Dear <NAME>,\nhello.\n");
+
+  CTarvoDlg dlg;
+  dlg.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+  auto pickAll = [&dlg](const std::optional<std::string>& book) {
+    QTimer::singleShot(0, &dlg, [&book] {
+      auto* picker = qobject_cast<CWabDlg*>(QApplication::activeModalWidget());
+      ASSERT_NE(picker, nullptr);
+      if (book) Click(*picker, CWabDlg::IDC_OPEN_WAB);
+      Item<QListWidget>(*picker, CWabDlg::IDC_CONTACTS)->selectAll();
+      Click(*picker, CWabDlg::IDC_OK);
+    });
+    dlg.OnPickContacts(tarvo::IDC_ADD_WAB);  // the button is off while an earlier case's "no mail client" is cached
+  };
+  pickAll(std::nullopt);
+  m_ui.fileAnswer = (m_home.path() / "other.vcf").string();
+  pickAll(m_ui.fileAnswer);
+  ASSERT_EQ(dlg.m_aSelected.GetSize(), 3);  // the twins' one name once
+  Item<QLineEdit>(dlg, tarvo::IDC_TITLE)->setText("Hello");
+  Item<QLineEdit>(dlg, tarvo::IDC_SOURCE)->setText(QString::fromStdString(message.string()));
+  Click(dlg, tarvo::IDC_SEND);
+  EXPECT_EQ(m_ui.texts(), std::vector<std::string>{"You are about to send 3 e-mail messages. Press OK to continue."});
+
+  const auto files = m_server.messagesFor(dana);
+  ASSERT_EQ(files.size(), 1u);
+  std::string body = testmail::DumpMail(files[0]).one("body");
+  EXPECT_TRUE(body.starts_with("Dear Dana Qu\xC3\xACll,")) << body;
+  CResultMap expected;
+  for (const auto& [name, code] : {std::pair{"Dana Qu\xC3\xACll", 0u}, std::pair{"Twin Name", 21u}, std::pair{"Zora Elsewhere", 14u}})
+    expected.SetAt(name, code);
+  const std::string page = testenv::ReadFile(m_report), rows = BuildDeliveryReport(expected, "", "");
+  EXPECT_NE(page.find(rows.substr(kUtf8ByteOrderMark.size())), std::string::npos) << page;  // both begin with it
+}
+INSTANTIATE_TEST_SUITE_P(Smtp, AddressBookEndToEndTest, ::testing::Values("smtp"));
 
 INSTANTIATE_TEST_SUITE_P(Transports, EndToEndTest, ::testing::Values("smtp", "smtp-starttls-auth", "sendmail"),
                          [](const auto& info) { return QString(info.param).replace('-', '_').toStdString(); });
