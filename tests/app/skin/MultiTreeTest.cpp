@@ -3,6 +3,7 @@
 #include "skin/CMultiTree.h"
 
 #include <QApplication>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidgetItemIterator>
@@ -144,6 +145,8 @@ private slots:
     QCOMPARE(stage.Selection(), "a b c G|G");
     QTest::keyClick(&stage.tree, Qt::Key_Down);
     QCOMPARE(stage.Selection(), "K|K");
+    QTest::keyClick(&stage.tree, Qt::Key_Up, Qt::ControlModifier);  // the caret alone moves
+    QCOMPARE(stage.Selection(), "K|G");
   }
 
   void collapseDeselectsWhatItHides() {
@@ -171,6 +174,18 @@ private slots:
     stage.CtrlBandTo("c");
     QTest::keyClick(&stage.tree, Qt::Key_Escape);
     QCOMPARE(stage.Selection(), "|K");
+  }
+
+  void bandScrollsWhileThePointerIsBelow() {
+    Stage stage;
+    stage.tree.resize(200, 36);
+    const QPoint press(100, stage.Label("F").y());  // right of the label
+    QTest::mousePress(stage.View(), Qt::LeftButton, {}, press);
+    QTest::mouseMove(stage.View(), press + QPoint(0, 20));
+    QTest::mouseMove(stage.View(), {press.x(), stage.View()->height()});
+    QTRY_VERIFY(stage.Item("K")->isSelected());
+    QVERIFY(stage.tree.verticalScrollBar()->value() > 0);
+    QTest::mouseRelease(stage.View(), Qt::LeftButton, {}, {press.x(), stage.View()->height()});
   }
 
   void clickOnEmptySpaceClearsAndNotifies() {
