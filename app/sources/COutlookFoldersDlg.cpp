@@ -88,7 +88,8 @@ void COutlookFoldersDlg::OnOK() {
 
 void COutlookFoldersDlg::AddFolder(QTreeWidgetItem* item, bool recurse) {
   const int index = tarvo::ItemData(*item);
-  if (index >= 0 && std::size_t(index) < m_aFolderContacts.size()) MergeContacts(m_aContacts, m_aFolderContacts[std::size_t(index)]);
+  if (index >= 0 && std::size_t(index) < m_aFolderContacts.size())
+    MergeContacts(m_aContacts, m_aFolderContacts[std::size_t(index)]);
   if (!recurse) return;
   for (int child = 0; child < item->childCount(); ++child) AddFolder(item->child(child), recurse);
 }

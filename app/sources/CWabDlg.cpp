@@ -37,8 +37,8 @@ QString FromUtf8(const std::string& text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// The user's collation, or the root one when the locale is "C", whose
-// collation compares code points and so would put "b" after "Z".
+// The user's collation; for the "C" locale, whose collation compares code
+// points (so "b" after "Z" and accented letters last), the English one.
 QCollator ListCollator() {
   QCollator collator(QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale());
   collator.setCaseSensitivity(Qt::CaseInsensitive);

@@ -92,7 +92,8 @@ void BM_WabPickerFill(benchmark::State& state) {
   {
     std::ofstream book(home.zerth() / "addressbook.vcf", std::ios::binary);
     for (int i = 0; i < kBookCards; ++i)
-      book << "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:" << PersonName(i) << "\r\nEMAIL:p" << i << "@mail.example.org\r\nEND:VCARD\r\n";
+      book << "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:" << PersonName(i) << "\r\nEMAIL:p" << i
+           << "@mail.example.org\r\nEND:VCARD\r\n";
   }
   QuietUi ui;
   int listed = 0;

@@ -156,7 +156,8 @@ TEST_P(AddressBookEndToEndTest, PickedNamesAreResolvedByTheMailProvider) {
   std::string body = testmail::DumpMail(files[0]).one("body");
   EXPECT_TRUE(body.starts_with("Dear Dana Qu\xC3\xACll,")) << body;
   CResultMap expected;
-  for (const auto& [name, code] : {std::pair{"Dana Qu\xC3\xACll", 0u}, std::pair{"Twin Name", 21u}, std::pair{"Zora Elsewhere", 14u}})
+  for (const auto& [name, code] :
+       {std::pair{"Dana Qu\xC3\xACll", 0u}, std::pair{"Twin Name", 21u}, std::pair{"Zora Elsewhere", 14u}})
     expected.SetAt(name, code);
   const std::string page = testenv::ReadFile(m_report), rows = BuildDeliveryReport(expected, "", "");
   EXPECT_NE(page.find(rows.substr(kUtf8ByteOrderMark.size())), std::string::npos) << page;  // both begin with it

@@ -29,8 +29,8 @@ const std::string kDefaultBook =
     "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Carl Ray\r\nEMAIL:carl@x.org\r\nEND:VCARD\r\n"
     "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Carl Ray\r\nEMAIL:carl.ray@y.org\r\nEND:VCARD\r\n"
     "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Bob Zed\r\nEMAIL:bob@x.org\r\nEND:VCARD\r\n";
-const QStringList kDefaultNames = {"anna Berg", "Bob Zed", "Carl Ray", "Carl Ray", QString::fromUtf8("\xC3\x89mile Zola"),
-                                   "Fay Lund"};
+const QStringList kDefaultNames = {"anna Berg", "Bob Zed", "Carl Ray",
+                                   "Carl Ray", QString::fromUtf8("\xC3\x89mile Zola"), "Fay Lund"};
 
 QStringList Names(const CWabDlg& dlg) {
   QStringList names;
@@ -114,8 +114,8 @@ private slots:
     const QStringList ldifNames = {QString::fromUtf8("J\xC3\xBCrgen Bauer"), "Zoe Adler"};
     QCOMPARE(Names(dlg), ldifNames);
     QCOMPARE(BookName(dlg), QString::fromStdString(ldif));
-    for (const std::optional<std::string>& answer : {std::optional<std::string>((m_dir.path() / "gone.vcf").string()),
-                                                     std::optional<std::string>(m_dir.str()), std::optional<std::string>()}) {
+    const std::optional<std::string> unchanging[] = {(m_dir.path() / "gone.vcf").string(), m_dir.str(), std::nullopt};
+    for (const std::optional<std::string>& answer : unchanging) {
       m_ui->fileAnswer = answer;
       Click(dlg, CWabDlg::IDC_OPEN_WAB);
       QCOMPARE(Names(dlg), ldifNames);
@@ -128,7 +128,7 @@ private slots:
   }
 
   // OK hands over the selected rows in list order, each display name as both
-  // address and name; the main dialog's merge keeps one of two equal names.
+  // address and name.
   void handsOverTheSelectedNames() {
     testenv::ScopedEnv path("PATH", m_searchPath);
     CTarvoDlg main;
@@ -145,9 +145,8 @@ private slots:
     QCOMPARE(main.m_aSelected.GetSize(), 0);
     pick({5, 1, 4});
     const std::string emile = "\xC3\x89mile Zola";
-    QCOMPARE(ContactsOf(main.m_aSelected), (Contacts{{"Bob Zed", "Bob Zed"}, {emile, emile}, {"Fay Lund", "Fay Lund"}}));
-    pick({2, 3});
-    QCOMPARE(main.m_aSelected.GetSize(), 4);
+    QCOMPARE(ContactsOf(main.m_aSelected),
+             (Contacts{{"Bob Zed", "Bob Zed"}, {emile, emile}, {"Fay Lund", "Fay Lund"}}));
     QVERIFY(m_ui->texts().empty());
   }
 };
