@@ -56,24 +56,23 @@ CMultiTree::~CMultiTree() = default;
 
 QTreeWidgetItem* CMultiTree::GetRootVisibleItem() const { return topLevelItem(0); }
 
+// Siblings are found through the model, whose rows are kept at hand,
+// rather than by searching the parent's children at every step.
 QTreeWidgetItem* CMultiTree::GetNextVisibleItem(QTreeWidgetItem* item) const {
-  if (!item) return nullptr;
+  if (!item || item->treeWidget() != this) return nullptr;
   if (item->isExpanded() && item->childCount() > 0) return item->child(0);
-  for (QTreeWidgetItem* at = item; at; at = at->parent()) {
-    QTreeWidgetItem* parent = at->parent();
-    const int row = parent ? parent->indexOfChild(at) : indexOfTopLevelItem(at);
-    const int count = parent ? parent->childCount() : topLevelItemCount();
-    if (row >= 0 && row + 1 < count) return parent ? parent->child(row + 1) : topLevelItem(row + 1);
+  for (QModelIndex at = indexFromItem(item); at.isValid(); at = at.parent()) {
+    const QModelIndex next = at.siblingAtRow(at.row() + 1);
+    if (next.isValid()) return itemFromIndex(next);
   }
   return nullptr;
 }
 
 QTreeWidgetItem* CMultiTree::GetPrevVisibleItem(QTreeWidgetItem* item) const {
-  if (!item) return nullptr;
-  QTreeWidgetItem* parent = item->parent();
-  const int row = parent ? parent->indexOfChild(item) : indexOfTopLevelItem(item);
-  if (row <= 0) return parent;
-  QTreeWidgetItem* at = parent ? parent->child(row - 1) : topLevelItem(row - 1);
+  if (!item || item->treeWidget() != this) return nullptr;
+  const QModelIndex index = indexFromItem(item);
+  if (index.row() <= 0) return item->parent();
+  QTreeWidgetItem* at = itemFromIndex(index.siblingAtRow(index.row() - 1));
   while (at->isExpanded() && at->childCount() > 0) at = at->child(at->childCount() - 1);
   return at;
 }
@@ -503,7 +502,7 @@ void CMultiTree::StartBand(QPoint pos) {
   m_initial.clear();
   if (m_bCtrl || m_bShift)
     for (const QPersistentModelIndex& index : VisibleItems())
-      if (IsSelected(ItemOf(index))) m_initial.push_back(index);
+      if (IsSelected(ItemOf(index))) m_initial.insert(index);
   m_bandTimer.start(kBandTimerMs, this);
   // The press point in content coordinates, so that it scrolls with the items.
   m_ptBandOrigin = pos + QPoint(horizontalOffset(), verticalOffset());
@@ -544,8 +543,7 @@ void CMultiTree::ApplyBand(const QRect& band) {
     if (!item) continue;
     const QRect cell = visualRect(index);
     const bool inside = QRect(client.left(), cell.top(), client.width(), cell.height()).intersects(band);
-    const auto listed = std::find(m_initial.begin(), m_initial.end(), index);
-    const bool initial = listed != m_initial.end();
+    const bool initial = m_initial.contains(index);
     if (!inside) {
       ChangeSelection(item, initial);
     } else if (!IsSelected(item) && !initial) {
@@ -553,7 +551,7 @@ void CMultiTree::ApplyBand(const QRect& band) {
     } else if (initial && m_bCtrl) {
       ChangeSelection(item, false);
     } else if (initial && m_bShift) {
-      m_initial.erase(listed);
+      m_initial.remove(index);
     }
   }
 }

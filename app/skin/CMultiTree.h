@@ -32,6 +32,7 @@
 #include <QBasicTimer>
 #include <QPersistentModelIndex>
 #include <QPoint>
+#include <QSet>
 #include <QTreeWidget>
 
 #include <memory>
@@ -181,7 +182,7 @@ private:
   QPoint m_ptBandOrigin;
   QPoint m_ptLast;  // the last pointer position seen, viewport coordinates
   bool m_bBandStarted = false;
-  std::vector<QPersistentModelIndex> m_initial;
+  QSet<QPersistentModelIndex> m_initial;
   QBasicTimer m_bandTimer;
   std::unique_ptr<QRubberBand> m_band;
 
