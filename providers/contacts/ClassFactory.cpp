@@ -6,7 +6,8 @@ namespace contacts {
 
 namespace {
 
-class ClassFactory final : public ComObject<IClassFactory, IID_IClassFactory> {
+// A class factory is no automation object: no IDispatch.
+class ClassFactory final : public zplatform::ComObject<IClassFactory, IID_IClassFactory> {
 public:
   HRESULT CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) override {
     if (!ppvObject) return E_POINTER;
@@ -19,10 +20,6 @@ public:
 
   // The library is never unloaded, so there is nothing to keep.
   HRESULT LockServer(BOOL) override { return S_OK; }
-
-protected:
-  // A class factory is no automation object.
-  bool Supports(REFIID riid) const override { return riid == IID_IUnknown || riid == IID_IClassFactory; }
 };
 
 }  // namespace

@@ -1,50 +1,17 @@
-// The IUnknown part shared by every object of the contacts provider: a
-// reference count and QueryInterface for IUnknown, IDispatch and the
-// object's own interface.
+// The objects of the contacts provider: their IUnknown part (from the
+// platform) and how they are made and handed out.
 #pragma once
 
-#include <zplatform/Com.h>
+#include <zplatform/ComObject.h>
 
-#include <atomic>
 #include <new>
 #include <utility>
 
 namespace contacts {
 
+// IUnknown, IDispatch and the object's own interface.
 template <class Interface, const IID& kIid>
-class ComObject : public Interface {
-public:
-  HRESULT QueryInterface(REFIID riid, void** ppvObject) override {
-    if (!ppvObject) return E_POINTER;
-    *ppvObject = nullptr;
-    if (!Supports(riid)) return E_NOINTERFACE;
-    AddRef();
-    // Every interface asked for is the one virtual table: IDispatch and
-    // IUnknown are its beginning.
-    *ppvObject = static_cast<Interface*>(this);
-    return S_OK;
-  }
-  ULONG AddRef() override { return ++m_references; }
-  ULONG Release() override {
-    const ULONG left = --m_references;
-    if (left == 0) delete this;
-    return left;
-  }
-
-protected:
-  ComObject() = default;
-  virtual ~ComObject() = default;
-  ComObject(const ComObject&) = delete;
-  ComObject& operator=(const ComObject&) = delete;
-
-  // Which interfaces QueryInterface answers; an object may refuse its own.
-  virtual bool Supports(REFIID riid) const {
-    return riid == IID_IUnknown || riid == IID_IDispatch || riid == kIid;
-  }
-
-private:
-  std::atomic<ULONG> m_references{1};
-};
+using ComObject = zplatform::ComObject<Interface, IID_IDispatch, kIid>;
 
 // A new object as one of its interfaces, holding the one reference the
 // caller gets; null when memory runs out.

@@ -1,44 +1,16 @@
-// The IUnknown part of the provider's objects: a reference count, deletion
-// at the last Release, and IUnknown as the only interface identifier known
-// (the address-book interfaces have none of their own here).
+// The provider's objects: IUnknown from the platform (the address-book
+// interfaces have no identifiers of their own here), and the guard that keeps
+// exceptions from crossing the C boundary.
 #pragma once
 
-#include <zplatform/Com.h>
+#include <zplatform/ComObject.h>
 
-#include <atomic>
 #include <exception>
 #include <new>
 
 namespace wab32 {
 
-template <class Interface>
-class ComObject : public Interface {
-public:
-  ComObject(const ComObject&) = delete;
-  ComObject& operator=(const ComObject&) = delete;
-
-  HRESULT QueryInterface(REFIID riid, void** ppvObject) override {
-    if (!ppvObject) return E_POINTER;
-    *ppvObject = nullptr;
-    if (!IsEqualIID(riid, IID_IUnknown)) return E_NOINTERFACE;
-    AddRef();
-    *ppvObject = static_cast<IUnknown*>(this);
-    return S_OK;
-  }
-  ULONG AddRef() override { return ++m_refs; }
-  ULONG Release() override {
-    const ULONG left = --m_refs;
-    if (left == 0) delete this;
-    return left;
-  }
-
-protected:
-  ComObject() = default;
-  virtual ~ComObject() = default;
-
-private:
-  std::atomic<ULONG> m_refs{1};
-};
+using zplatform::ComObject;
 
 // Runs a member's body so that no exception crosses the C boundary: an
 // exhausted heap becomes MAPI_E_NOT_ENOUGH_MEMORY, anything else
