@@ -101,6 +101,11 @@ private slots:
       texts = Texts(*tree);
       QVERIFY(tree->topLevelItem(0)->isExpanded() && !Find(*tree, "Family")->isExpanded());
       tree->expandAll();  // only visible items can be selected
+      // Images 0 and 1 of bitmap 148, magenta transparent.
+      const QImage folder = Find(*tree, "Work")->icon(0).pixmap(16).toImage();
+      const QImage card = Find(*tree, "Ann Lee")->icon(0).pixmap(16).toImage();
+      QVERIFY(folder.pixelColor(0, 0).alpha() == 0 && card.pixelColor(0, 0).alpha() == 0);
+      QVERIFY(folder.pixelColor(8, 8) == QColor(239, 188, 75) && card.pixelColor(8, 8) == QColor(126, 136, 155));
       for (const char* text : {"Dora Full", "contacts", "Zed Kid"})
         QVERIFY(tree->SetItemState(Find(*tree, text), CMultiTree::TVIS_SELECTED, CMultiTree::TVIS_SELECTED));
     });
