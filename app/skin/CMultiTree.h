@@ -17,7 +17,11 @@
 //   selChanged.
 // - Visible items are the items not inside a collapsed branch (whether they
 //   are scrolled into view does not matter); the visible order starts at the
-//   first top-level item and descends into expanded items.
+//   first top-level item and descends into expanded items. Qt collapses
+//   without moving a caret it hides; the control then moves it as a plain
+//   tree does (see OnCollapsed).
+// - Ctrl with a navigation key scrolls and keeps the caret, as in a plain
+//   tree; Qt's select-all goes through SetItemState.
 // - The click tracking and the rubber band are states carried between the
 //   mouse, key and timer events while Qt routes the mouse to the pressed
 //   viewport (its implicit grab). Losing that grab ends them: a popup or
@@ -138,6 +142,7 @@ protected:
 
 private:
   enum class Hit { Nowhere, Indent, Button, Icon, Label, StateIcon, Right };
+  // Plain: a press left to Qt (an expand button, a live check box).
   enum class Mode { None, Plain, Tracking, Band };
 
   Hit HitTest(QPoint pos, QTreeWidgetItem** item) const;
@@ -167,7 +172,7 @@ private:
 
   UINT m_style = 0;
   bool m_bMulti = true;
-  QPersistentModelIndex m_hAnchor;
+  QPersistentModelIndex m_hAnchor;  // anchor of Shift ranges; gone with its item
 
   // The mouse state between press and release.
   Mode m_mode = Mode::None;
