@@ -70,5 +70,6 @@ std::string XdgDir(const char* var, const char* fallback) {
 
 std::string UserConfigDir() { return XdgDir("XDG_CONFIG_HOME", ".config"); }
 std::string UserDataDir() { return XdgDir("XDG_DATA_HOME", ".local/share"); }
+std::string UserStateDir() { return XdgDir("XDG_STATE_HOME", ".local/state"); }
 
 }  // namespace zplatform

@@ -90,6 +90,9 @@ MailAccount MailAccount::Read() {
   if (account.from.empty()) account.from = DefaultSenderAddress();
   account.fromName = ReadAccountValue("FromName");
   account.transport = ReadAccountValue("Transport");
+  // One process may choose another transport for itself alone, as
+  // tarvo-send's dry run chooses the outbox; the account stays as it is.
+  if (const char* chosen = std::getenv("ZERTH_MAIL_TRANSPORT"); chosen && chosen[0]) account.transport = chosen;
   account.outbox = ReadRawValue("Outbox");
   if (account.outbox.empty()) account.outbox = zplatform::UserDataDir() + "/Outbox";
   account.smtp = ReadSmtpSettings();

@@ -23,5 +23,8 @@ std::string ProgramDirOf(const std::string& executablePath);
 // (default ~/.local/share/zerth). Not created here.
 std::string UserConfigDir();
 std::string UserDataDir();
+// $XDG_STATE_HOME/zerth (default ~/.local/state/zerth): what a program keeps
+// between runs that is neither setting nor data, such as journals.
+std::string UserStateDir();
 
 }  // namespace zplatform
