@@ -1,5 +1,6 @@
 #include "TarvoStrings.h"
 
+#include "mailing/DeliveryReport.h"
 #include "mailing/SignatureFooter.h"
 
 #include <zplatform/Resources.h>
@@ -31,6 +32,48 @@ constexpr const char kReportHeader[] =
 constexpr const char kReportFooter[] =
     "</table>\n"
     "</html>";
+
+// tarvo-send --help.
+constexpr const char kSendHelp[] =
+    "Usage: tarvo-send --contacts FILE [--layout address|address-name|name-address]\n"
+    "                  [--separator TEXT] --title TEXT --body FILE [--dry-run]\n"
+    "                  [--resume|--discard] [--report FILE]\n"
+    "\n"
+    "Sends one message to every contact of FILE, as Tarvo's Send command does: the\n"
+    "text of the body file with each \"<NAME>\" replaced by the contact's name, then\n"
+    "the footer of key.sig beside the program, through the Zerth mail provider and\n"
+    "its mail account.\n"
+    "\n"
+    "  --contacts FILE   the contacts, one a line, read as Tarvo's import reads them;\n"
+    "                    a repeated address gets one message\n"
+    "  --layout LAYOUT   address (the default): the line is the address;\n"
+    "                    address-name: address, separator, name;\n"
+    "                    name-address: name, separator, address\n"
+    "  --separator TEXT  what stands between address and name (default \"|\")\n"
+    "  --title TEXT      the subject of every message\n"
+    "  --body FILE       the message text\n"
+    "  --dry-run         send nothing: write every message into the outbox Maildir\n"
+    "                    folder (the account's Outbox, by default\n"
+    "                    $XDG_DATA_HOME/zerth/Outbox); a dry run keeps no journal\n"
+    "  --resume          go on with a stopped run of the same mailing (contacts,\n"
+    "                    title, body and footer): send to those not yet tried\n"
+    "  --discard         forget a stopped run of the same mailing and send it anew\n"
+    "                    to everyone\n"
+    "  --report FILE     write the delivery report to FILE instead of the next free\n"
+    "                    SubmissionResults<n>.html beside the program\n"
+    "  --help            show this text\n"
+    "\n"
+    "Each run keeps a journal in $XDG_STATE_HOME/zerth/runs (by default\n"
+    "~/.local/state/zerth/runs). When a run of the same mailing stopped (a crash,\n"
+    "a kill, a power loss, Ctrl-C), the command says so and starts only with\n"
+    "--resume or --discard. A recipient whose message was being sent when the run\n"
+    "stopped is in doubt: it is not sent again, and the report lists it so.\n"
+    "Ctrl-C stops the run after the message being sent.\n"
+    "\n"
+    "Progress is a bar on a terminal and a line per message otherwise; the report's\n"
+    "path is printed at the end. Exit status: 0 when every message was sent, 1 when\n"
+    "some were not (failed, in doubt, not sent) or the report could not be written,\n"
+    "2 for bad input or a refused start.\n";
 
 constexpr std::array kStrings{
     zplatform::StringResource{IDS_ABOUTBOX, "&About Tarvo..."},
@@ -78,6 +121,31 @@ constexpr std::array kStrings{
     zplatform::StringResource{IDS_WAB_STEP_ROWS, "Error querying rows information from the Personal Address Book"},
     zplatform::StringResource{IDS_FOLDER_LABEL, "%s (%d contact(s))"},
     zplatform::StringResource{IDS_REPORT_NOT_WRITTEN, "The delivery report could not be written. Tried %1 to %2."},
+    zplatform::StringResource{IDS_RUN_STOPPED, "A mailing to %1 recipients stopped after %2."},
+    zplatform::StringResource{IDS_STATUS_NOT_SENT_CANCELLED, kNotSentCancelledText},
+    zplatform::StringResource{IDS_STATUS_NOT_SENT_STOPPED, kNotSentStoppedText},
+    zplatform::StringResource{IDS_STATUS_IN_DOUBT, kInDoubtText},
+    zplatform::StringResource{IDS_SEND_HELP, kSendHelp},
+    zplatform::StringResource{IDS_SEND_BAD_ARGUMENT, "tarvo-send: %1\nTry 'tarvo-send --help' for more information."},
+    zplatform::StringResource{IDS_SEND_UNKNOWN_OPTION, "unknown option %1"},
+    zplatform::StringResource{IDS_SEND_NEEDS_VALUE, "%1 needs a value"},
+    zplatform::StringResource{IDS_SEND_REQUIRED, "%1 is required"},
+    zplatform::StringResource{IDS_SEND_EXCLUSIVE, "%1 and %2 cannot be used together"},
+    zplatform::StringResource{IDS_SEND_BAD_LAYOUT, "--layout is address, address-name or name-address, not %1"},
+    zplatform::StringResource{IDS_SEND_RESUME_HINT,
+                              "Run the same command with --resume to send to the %1 recipient(s) not yet tried, "
+                              "or with --discard to send the mailing anew to everyone."},
+    zplatform::StringResource{IDS_SEND_IN_DOUBT, "%1 recipient(s) in doubt: the program stopped while sending to "
+                                                 "them. They are not sent again; the report lists them."},
+    zplatform::StringResource{IDS_SEND_NOTHING_TO_RESUME,
+                              "No stopped mailing of these contacts with this title and body was found."},
+    zplatform::StringResource{IDS_SEND_JOURNAL_FAILED,
+                              "The mailing's journal in %1 could not be written; nothing more is sent."},
+    zplatform::StringResource{IDS_SEND_REPORT, "Delivery report: %1"},
+    zplatform::StringResource{IDS_SEND_REPORT_NOT_WRITTEN, "The delivery report could not be written to %1."},
+    zplatform::StringResource{IDS_SEND_DRY_RUN, "Dry run: the messages are in the Maildir folder %1."},
+    zplatform::StringResource{IDS_SEND_CANCELLED,
+                              "The mailing was cancelled. Run the same command with --resume to go on."},
 };
 
 }  // namespace

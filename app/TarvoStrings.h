@@ -64,6 +64,30 @@ inline constexpr UINT IDS_WAB_STEP_ROWS = 249;
 // A folder of the folders picker: %s its name, %d its number of contacts.
 inline constexpr UINT IDS_FOLDER_LABEL = 250;
 
+// A stopped mailing found at start: %1 recipients, %2 of them tried.
+inline constexpr UINT IDS_RUN_STOPPED = 300;
+// The delivery report's texts for recipients a run did not send to.
+inline constexpr UINT IDS_STATUS_NOT_SENT_CANCELLED = 301;
+inline constexpr UINT IDS_STATUS_NOT_SENT_STOPPED = 302;
+inline constexpr UINT IDS_STATUS_IN_DOUBT = 303;
+// tarvo-send: its help, a bad command line (%1 one of the next four texts),
+// and the messages of a run; each %1, %2 is filled in by the command.
+inline constexpr UINT IDS_SEND_HELP = 310;
+inline constexpr UINT IDS_SEND_BAD_ARGUMENT = 311;
+inline constexpr UINT IDS_SEND_UNKNOWN_OPTION = 312;
+inline constexpr UINT IDS_SEND_NEEDS_VALUE = 313;
+inline constexpr UINT IDS_SEND_REQUIRED = 314;
+inline constexpr UINT IDS_SEND_EXCLUSIVE = 315;
+inline constexpr UINT IDS_SEND_BAD_LAYOUT = 316;
+inline constexpr UINT IDS_SEND_RESUME_HINT = 317;
+inline constexpr UINT IDS_SEND_IN_DOUBT = 318;
+inline constexpr UINT IDS_SEND_NOTHING_TO_RESUME = 319;
+inline constexpr UINT IDS_SEND_JOURNAL_FAILED = 320;
+inline constexpr UINT IDS_SEND_REPORT = 321;
+inline constexpr UINT IDS_SEND_REPORT_NOT_WRITTEN = 322;
+inline constexpr UINT IDS_SEND_DRY_RUN = 323;
+inline constexpr UINT IDS_SEND_CANCELLED = 324;
+
 // Registers the table; call once at start-up, before any string is loaded.
 void RegisterStrings();
 

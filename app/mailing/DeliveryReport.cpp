@@ -30,6 +30,9 @@ const char* DeliveryStatusText(std::uint32_t code) {
       return "A recipient name matched more than one of the recipient addresses in the address book. No message "
              "was sent.";
     case MAPI_E_INVALID_RECIPS: return "Recipient name was invalid or did not resolve to any address.";
+    case kResultNotSentCancelled: return kNotSentCancelledText;
+    case kResultNotSentStopped: return kNotSentStoppedText;
+    case kResultInDoubt: return kInDoubtText;
     default: return "Unknown error";
   }
 }

@@ -9,7 +9,18 @@
 #include <string>
 #include <string_view>
 
-// The status text shown for a Simple MAPI result code.
+// Outcomes of a mailing run that are no Simple MAPI result: codes far beyond
+// its range, so that no provider's code is taken for one of them.
+inline constexpr std::uint32_t kResultNotSentCancelled = 0x7A000001;  // the user stopped the run first
+inline constexpr std::uint32_t kResultNotSentStopped = 0x7A000002;    // the run stopped first
+inline constexpr std::uint32_t kResultInDoubt = 0x7A000003;           // started, and the program stopped
+// Their status texts; the program's string table holds them too.
+inline constexpr char kNotSentCancelledText[] = "Not sent: the mailing was cancelled.";
+inline constexpr char kNotSentStoppedText[] = "Not sent: the mailing stopped before this message.";
+inline constexpr char kInDoubtText[] =
+    "In doubt: the program stopped while sending this message, which may or may not have been sent.";
+
+// The status text shown for a Simple MAPI result code or one of the above.
 const char* DeliveryStatusText(std::uint32_t code);
 
 // Text with &, <, > and " written as character references.

@@ -1,5 +1,8 @@
 #include "mailing/MailingRun.h"
 
+#include "mailing/DeliveryReport.h"
+#include "mailing/RunJournal.h"
+
 #include <zerth/CIMapi.h>
 
 #include <string_view>
@@ -15,12 +18,48 @@ MailingRun::MailingRun(std::string title, std::string bodyTemplate, std::string 
     : m_sTitle(std::move(title)), m_sText(std::move(bodyTemplate) + footer), m_send(std::move(sender)) {}
 
 void MailingRun::Run(const CContactArray& recipients, CResultMap& results, const Observer& after) const {
+  Controls controls;
+  controls.after = after;
+  Run(recipients, results, controls);
+}
+
+MailingRun::Outcome MailingRun::Run(const CContactArray& recipients, CResultMap& results,
+                                    const Controls& controls) const {
+  RunJournal* const journal = controls.journal;
+  if (journal && journal->Content().entries.size() != static_cast<std::size_t>(recipients.GetSize()))
+    return Outcome::JournalFailed;
+  Outcome outcome = Outcome::Completed;
   for (int i = 0; i < recipients.GetSize(); ++i) {
-    const CContact& recipient = recipients[i];
-    const std::uint32_t result = m_send(recipient.m_sAddress, m_sTitle, TextFor(recipient.m_sName));
-    results.SetAt(recipient.m_sAddress, result);
-    if (after) after(recipient, result);
+    const std::string& address = recipients[i].m_sAddress;
+    const JournalEntry entry = journal ? journal->Content().entries[static_cast<std::size_t>(i)] : JournalEntry{};
+    if (entry.state == JournalEntry::Done) {
+      results.SetAt(address, entry.code);
+      continue;
+    }
+    if (entry.state == JournalEntry::InDoubt && !controls.sendInDoubt) {
+      results.SetAt(address, kResultInDoubt);
+      continue;
+    }
+    if (outcome == Outcome::Completed && controls.cancel && controls.cancel->load()) outcome = Outcome::Cancelled;
+    if (outcome != Outcome::Completed) {
+      results.SetAt(address, outcome == Outcome::Cancelled ? kResultNotSentCancelled : kResultNotSentStopped);
+      continue;
+    }
+    if (controls.progress) controls.progress(i, recipients.GetSize(), address);
+    // The start is on the disk before the message leaves: a crash in between
+    // leaves the recipient in doubt, never silently unsent or sent twice.
+    if (journal && !journal->RecordStarted(i)) {
+      outcome = Outcome::JournalFailed;
+      results.SetAt(address, kResultNotSentStopped);
+      continue;
+    }
+    const std::uint32_t result = m_send(address, m_sTitle, TextFor(recipients[i].m_sName));
+    results.SetAt(address, result);
+    if (journal && !journal->RecordResult(i, result)) outcome = Outcome::JournalFailed;
+    if (controls.after) controls.after(recipients[i], result);
   }
+  if (journal && outcome == Outcome::Completed && !journal->RecordFinished()) outcome = Outcome::JournalFailed;
+  return outcome;
 }
 
 std::string MailingRun::TextFor(const std::string& name) const {
