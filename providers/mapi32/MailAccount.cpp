@@ -61,6 +61,18 @@ long ReadSeconds(const char* name, long fallback) {
   return std::min(value, kMax);
 }
 
+// A count as REG_DWORD or decimal text where zero means something ("never",
+// "no limit"): only a missing or unreadable value gives the fallback.
+long ReadCount(const char* name, long fallback, long max) {
+  constexpr DWORD kMissing = 0xFFFFFFFF;
+  DWORD number = zplatform::RegReadDword(HKEY_CURRENT_USER, kMailAccountKey, name, kMissing);
+  if (number != kMissing) return std::min<long>(number, max);
+  std::string text = ReadAccountValue(name);
+  const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+  if (text.empty() || text.size() > 9 || !std::all_of(text.begin(), text.end(), isDigit)) return fallback;
+  return std::min(std::stol(text), max);
+}
+
 StartTlsPolicy ParseStartTls(std::string_view text) {
   if (text.empty() || zplatform::EqualsNoCase(text, "required")) return StartTlsPolicy::Required;
   if (zplatform::EqualsNoCase(text, "when offered")) return StartTlsPolicy::WhenOffered;
@@ -77,6 +89,8 @@ SmtpSettings ReadSmtpSettings() {
   smtp.caFile = ReadRawValue("CaFile");
   smtp.connectTimeout = ReadSeconds("ConnectTimeout", smtp.connectTimeout);
   smtp.timeout = ReadSeconds("Timeout", smtp.timeout);
+  smtp.retryTime = ReadCount("RetryTime", smtp.retryTime, 24 * 60 * 60);
+  smtp.messagesPerMinute = ReadCount("MessagesPerMinute", smtp.messagesPerMinute, 60 * 1000);
   return smtp;
 }
 

@@ -1,6 +1,6 @@
 // The user's mail account: who sends and how messages leave. Read from
 // HKEY_CURRENT_USER\Software\Zerth\Mail; every value is optional. Texts are
-// REG_SZ; the time-outs are REG_DWORD or a decimal REG_SZ, in seconds.
+// REG_SZ; the time-outs and counts are REG_DWORD or a decimal REG_SZ.
 #pragma once
 
 #include <string>
@@ -24,6 +24,8 @@ struct SmtpSettings {
   std::string caFile;           // "CaFile": PEM certificates trusted instead of the system's
   long connectTimeout = 30;     // "ConnectTimeout": TCP, TLS and greeting
   long timeout = 120;           // "Timeout": each server reply, a stalled transfer
+  long retryTime = 60;          // "RetryTime": seconds in which temporary failures are tried again; 0: never
+  long messagesPerMinute = 0;   // "MessagesPerMinute": at most so many messages start in any minute; 0: no limit
 };
 
 struct MailAccount {

@@ -2,7 +2,6 @@
 // commands sent and the replies received.
 #include "SmtpConversation.h"
 
-#include "CurlEasy.h"
 #include "CurlStringList.h"
 #include "SigpipeGuard.h"
 
@@ -18,11 +17,6 @@ namespace mapi32 {
 namespace {
 
 using zplatform::StartsWithNoCase;
-
-void InitCurlOnce() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 std::string_view WithoutLineEnd(std::string_view line) {
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
@@ -62,12 +56,26 @@ void SetLogin(CURL* curl, const std::string& user, const std::string& password) 
 
 std::string Bracketed(const std::string& address) { return "<" + address + ">"; }
 
+// The options that point into one call's data, cleared once it is over: the
+// handle outlives the call.
+void ForgetCallData(CURL* curl) {
+  curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, nullptr);
+  curl_easy_setopt(curl, CURLOPT_READFUNCTION, nullptr);
+  curl_easy_setopt(curl, CURLOPT_READDATA, nullptr);
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
+  curl_easy_setopt(curl, CURLOPT_VERBOSE, 0L);
+  curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, nullptr);
+  curl_easy_setopt(curl, CURLOPT_DEBUGDATA, nullptr);
+}
+
 }  // namespace
 
-SmtpOutcome SmtpConversation::send(const std::string& user, const std::string& password) {
-  InitCurlOnce();
-  CurlEasy curl = MakeCurlEasy();
-  if (!curl) throw std::bad_alloc();
+void InitCurl() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+SmtpOutcome SmtpConversation::send(CURL* handle, const std::string& user, const std::string& password) {
   m_outcome = SmtpOutcome{};
   m_unread = m_message;
   m_quitting = false;
@@ -77,7 +85,6 @@ SmtpOutcome SmtpConversation::send(const std::string& user, const std::string& p
   const std::string sender = Bracketed(m_envelope.sender);
   std::array<char, CURL_ERROR_SIZE> error{};
 
-  CURL* handle = curl.get();
   SetConnection(handle, m_settings, !user.empty());
   SetLogin(handle, user, password);
   curl_easy_setopt(handle, CURLOPT_MAIL_FROM, sender.c_str());
@@ -99,6 +106,7 @@ SmtpOutcome SmtpConversation::send(const std::string& user, const std::string& p
   }
   curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &m_outcome.reply);
   m_outcome.error = error[0] ? error.data() : curl_easy_strerror(m_outcome.code);
+  ForgetCallData(handle);
   return m_outcome;
 }
 
@@ -135,8 +143,12 @@ void SmtpConversation::noteSent(std::string_view line) {
   }
 }
 
+// The reply to DATA (354) comes before the message; any reply while the
+// message is being sent is the server's word on it.
 void SmtpConversation::noteReceived(std::string_view line) {
-  if (!m_quitting) m_outcome.replyText.assign(WithoutLineEnd(line).substr(0, 512));
+  if (m_quitting) return;
+  m_outcome.replyText.assign(WithoutLineEnd(line).substr(0, 512));
+  if (m_outcome.stage == SmtpStage::Body) m_outcome.finalReply = true;
 }
 
 }  // namespace mapi32

@@ -1,7 +1,8 @@
-// One SMTP transaction through libcurl: connect (TLS as configured), log on,
-// MAIL FROM, RCPT TO for each envelope recipient, DATA. It records how far
-// the conversation got, which tells a refused logon from a refused recipient
-// or message.
+// One SMTP transaction through libcurl: connect (TLS as configured) and log
+// on unless the handle still holds a connection, MAIL FROM, RCPT TO for each
+// envelope recipient, DATA. It records how far the conversation got, which
+// tells a refused logon from a refused recipient or message, and whether the
+// server answered the message itself.
 #pragma once
 
 #include "MailAccount.h"
@@ -24,16 +25,22 @@ struct SmtpOutcome {
   std::string recipient;     // of the last RCPT TO sent
   std::string replyText;     // the last reply line, for the user
   std::string error;         // libcurl's own description
+  bool finalReply = false;   // a reply came after the message: the server decided on it
 };
+
+// curl_global_init, once per process, before any other libcurl call.
+void InitCurl();
 
 class SmtpConversation {
 public:
   SmtpConversation(const SmtpSettings& settings, const Envelope& envelope, std::string_view message)
       : m_settings(settings), m_envelope(envelope), m_message(message) {}
 
+  // Sends over handle, which keeps its connection afterwards for the next
+  // message; it holds no pointer into this object or the call once done.
   // user empty: no AUTH. Never throws for what the server or the network
   // does; only for memory.
-  SmtpOutcome send(const std::string& user, const std::string& password);
+  SmtpOutcome send(CURL* handle, const std::string& user, const std::string& password);
 
 private:
   static int OnDebug(CURL* handle, curl_infotype type, char* data, std::size_t size, void* self);

@@ -83,6 +83,14 @@ bool SmtpLogon::refused(const Credentials& credentials) {
   return credentials.source != Source::Command && canAsk();
 }
 
+bool SmtpLogon::stillGives(const Credentials& credentials) const {
+  if (credentials.user != m_settings.user) return false;
+  if (credentials.user.empty() || credentials.source == Source::Command) return true;
+  std::optional<std::string> known = SessionLookup(m_settings);
+  if (!known && !m_storedRefused) known = PasswordStore::Load();
+  return known && *known == credentials.password;
+}
+
 bool SmtpLogon::canAsk() const { return (m_request.flags & MAPI_LOGON_UI) != 0 && LogonDialog::Available(); }
 
 SmtpLogon::Credentials SmtpLogon::ask() {

@@ -46,6 +46,11 @@ public:
   // ask the user.
   [[nodiscard]] bool refused(const Credentials& credentials);
 
+  // Whether a connection logged on with these credentials still stands for
+  // the account: the password it gives now without asking anyone is the
+  // same (a password command counts as unchanged while its text is).
+  [[nodiscard]] bool stillGives(const Credentials& credentials) const;
+
 private:
   bool canAsk() const;
   Credentials ask();

@@ -3,8 +3,13 @@
 #include "SmtpTransport.h"
 
 #include "MapiError.h"
+#include "SmtpConnectionPool.h"
+#include "SmtpRetry.h"
 
 #include <zplatform/AsciiText.h>
+
+#include <chrono>
+#include <optional>
 
 namespace mapi32 {
 
@@ -53,15 +58,44 @@ void SmtpTransport::deliver(const OutgoingMail& mail) {
   checkSettings();
   const std::string message = mail.bytes(LineEnd::CrLf);
   SmtpLogon logon(m_settings, m_request);
-  for (int tries = 1;; ++tries) {
-    SmtpLogon::Credentials credentials = logon.obtain();
-    SmtpConversation conversation(m_settings, mail.envelope(), message);
-    SmtpOutcome outcome = conversation.send(credentials.user, credentials.password);
-    if (outcome.stage != SmtpStage::Logon) logon.accepted(credentials);
+  SmtpConversation conversation(m_settings, mail.envelope(), message);
+  SmtpRetryClock retries{std::chrono::seconds(m_settings.retryTime)};
+  for (;;) {
+    SmtpConnectionPool::Instance().pace(m_settings.messagesPerMinute);
+    const SmtpOutcome outcome = attempt(conversation, logon);
     if (outcome.code == CURLE_OK) return;
+    if (!IsTemporaryFailure(outcome) || !retries.wait()) fail(outcome);
+  }
+}
+
+SmtpOutcome SmtpTransport::attempt(SmtpConversation& conversation, SmtpLogon& logon) {
+  SmtpConnectionPool& pool = SmtpConnectionPool::Instance();
+  std::optional<SmtpConnection> kept = pool.take(SmtpConnectionKey(m_settings));
+  if (kept && logon.stillGives(kept->credentials)) {
+    SmtpOutcome outcome = conversation.send(kept->curl.get(), kept->credentials.user, kept->credentials.password);
+    if (outcome.code == CURLE_OK) {
+      pool.keep(std::move(*kept));
+      return outcome;
+    }
+    if (!NeedsNewConnection(outcome)) return outcome;
+  }
+  kept.reset();
+  return attemptNew(conversation, logon);
+}
+
+SmtpOutcome SmtpTransport::attemptNew(SmtpConversation& conversation, SmtpLogon& logon) {
+  for (int tries = 1;; ++tries) {
+    SmtpConnection connection(SmtpConnectionKey(m_settings), logon.obtain());
+    const SmtpLogon::Credentials& credentials = connection.credentials;
+    SmtpOutcome outcome = conversation.send(connection.curl.get(), credentials.user, credentials.password);
+    if (outcome.stage != SmtpStage::Logon) logon.accepted(credentials);
+    if (outcome.code == CURLE_OK) {
+      SmtpConnectionPool::Instance().keep(std::move(connection));
+      return outcome;
+    }
     if (!credentials.user.empty() && PasswordRefused(outcome) && logon.refused(credentials) && tries < kMaxTries)
       continue;
-    fail(outcome);
+    return outcome;
   }
 }
 
@@ -81,6 +115,8 @@ void SmtpTransport::fail(const SmtpOutcome& outcome) const {
   std::string text = "SMTP server " + m_settings.server + ": " + outcome.error + " " + StageText(outcome.stage);
   if (outcome.stage == SmtpStage::Recipients && !outcome.recipient.empty()) text += " " + outcome.recipient;
   if (!outcome.replyText.empty()) text += "; it said: " + outcome.replyText;
+  if (outcome.stage == SmtpStage::Body && !outcome.finalReply)
+    text += "; the server may have taken the message, so it is not sent again";
   if (outcome.code == CURLE_USE_SSL_FAILED && !m_settings.user.empty() &&
       m_settings.startTls == StartTlsPolicy::WhenOffered)
     text += "; the password is never sent without TLS (StartTLS \"when offered\" goes without TLS only when User "

@@ -1,6 +1,8 @@
 // The "smtp" transport: each message goes to the account's SMTP server
 // through libcurl, STARTTLS or implicit TLS, with AUTH when a user is set;
-// AUTH only ever over TLS.
+// AUTH only ever over TLS. The connection stays open for the next message
+// (SmtpConnectionPool); temporary failures are tried again within the
+// account's RetryTime, and MessagesPerMinute spaces the messages.
 #pragma once
 
 #include "MailAccount.h"
@@ -18,8 +20,8 @@ public:
 
   // Returns once the server has accepted the message for every recipient.
   // Otherwise throws MapiError after one line on stderr, with the code
-  // ResultCode gives; a refused password is asked for again (at most three
-  // tries in all) when the dialog may be shown.
+  // ResultCode gives for the last try; a refused password is asked for again
+  // (at most three tries in all) when the dialog may be shown.
   void deliver(const OutgoingMail& mail) override;
 
   // The Simple MAPI result of a conversation: 0 only for CURLE_OK; a failure
@@ -29,6 +31,10 @@ public:
   static MAPI_ULONG ResultCode(const SmtpOutcome& outcome);
 
 private:
+  // One try: over the kept connection, then (once) over a new one when that
+  // one was gone or used up, and over a new one with the logon loop.
+  SmtpOutcome attempt(SmtpConversation& conversation, SmtpLogon& logon);
+  SmtpOutcome attemptNew(SmtpConversation& conversation, SmtpLogon& logon);
   void checkSettings() const;
   [[noreturn]] void fail(const SmtpOutcome& outcome) const;
 
