@@ -2,7 +2,9 @@
 // SMTP test server: what arrives, and the code of every failure.
 #include "TransportFixture.h"
 
+#include <chrono>
 #include <regex>
+#include <thread>
 
 namespace {
 
@@ -97,6 +99,7 @@ TEST_F(DeliveryTest, RefusalsAndFailuresGiveTheirCodesAndNothingArrives) {
       {"never ends", "", "/bin/sh -c 'exec sleep 60' sh", MAPI_E_FAILURE, kShortTimeouts},
   };
   SetAccountValue("CaFile", m_server.value("SMTP_CA_FILE"));
+  SetAccountValue("RetryTime", "0");  // "nothing listens" would be tried again for a minute
   for (const auto& c : cases) {
     useSmtp(c.server, c.startTls);
     if (!c.command.empty()) useSendmail(c.command);
@@ -158,6 +161,77 @@ TEST_F(DeliveryTest, TlsAndLogonSucceedOnlyWithTrustedCertificateAndRightPasswor
     EXPECT_TRUE(envelope.tls) << c.what;
     EXPECT_EQ(envelope.authUser, m_server.value("SMTP_USER")) << c.what;
   }
+}
+
+// RetryTime 0 throughout: a new connection must come without the retries' help.
+TEST_F(DeliveryTest, OneConnectionCarriesARunAndIsOpenedAgainWhenClosedOrUsedUp) {
+  const fs::path asked = m_home.path() / "asked";
+  useStarttlsAccount();
+  SetAccountValue("Server", m_server.url("smtp", "QUIRKS_IDLE_PORT"));
+  SetAccountValue("PasswordCommand",
+                  "echo >> '" + asked.string() + "'; printf '%s\\n' '" + m_server.value("SMTP_PASSWORD") + "'");
+  SetAccountValue("RetryTime", "0");
+  std::vector<std::string> rcpts;
+  const auto sendSome = [&](int count) {
+    for (int i = 0; i < count; ++i) {
+      rcpts.push_back(UniqueAddress("run"));
+      EXPECT_EQ(sendTo(rcpts.back()), static_cast<MAPI_ULONG>(SUCCESS_SUCCESS)) << rcpts.size();
+    }
+  };
+  sendSome(3);
+  std::this_thread::sleep_for(std::chrono::seconds(3));  // the server drops a client idle for 1.5 s
+  sendSome(1);
+  EXPECT_EQ(testenv::ReadFile(asked), "\n\n") << "the password is asked once per connection";
+  useSmtp(m_server.url("smtp", "QUIRKS_PERCONN_PORT"), "when offered");  // 451 at MAIL FROM after 2 messages
+  SetAccountValue("User", "");
+  sendSome(5);
+
+  std::vector<int> onConnection;
+  for (const std::string& rcpt : rcpts) {
+    const std::vector<fs::path> files = m_server.messagesFor(rcpt);
+    ASSERT_EQ(files.size(), 1u) << rcpt;
+    onConnection.push_back(ReadEnvelope(files[0]).onConnection);
+  }
+  EXPECT_EQ(onConnection, (std::vector<int>{1, 2, 3, 1, 1, 2, 1, 2, 1}));
+}
+
+TEST_F(DeliveryTest, TemporaryFailuresAreTriedAgainWithinRetryTimeAndNoMessageTwice) {
+  const std::string tempfail = m_server.url("smtp", "QUIRKS_TEMPFAIL_PORT");
+  const struct {
+    const char* what;
+    std::string server, local;
+    const char* retryTime;
+    MAPI_ULONG want;
+    int attempts;       // at TEMPFAIL; -1: not counted there
+    int waitedAtLeast;  // seconds of back-off
+  } cases[] = {
+      {"451, then 421 and a close, then taken", tempfail, "fail2-x", "60", SUCCESS_SUCCESS, 3, 3},
+      {"still failing when RetryTime is over", tempfail, "fail9-x", "3", MAPI_E_FAILURE, 2, 1},
+      {"RetryTime 0: no second try", tempfail, "fail1-x", "0", MAPI_E_FAILURE, 1, 0},
+      {"5xx: no second try", tempfail, "refuse-x", "60", MAPI_E_UNKNOWN_RECIPIENT, 1, 0},
+      // The server took the message; its reply was lost on the way.
+      {"reply to the message lost", m_server.url("smtp", "QUIRKS_LOSTREPLY_PORT"), "lost", "3", MAPI_E_FAILURE, -1, 0},
+  };
+  for (const auto& c : cases) {
+    useSmtp(c.server, "when offered");
+    SetAccountValue("RetryTime", c.retryTime);
+    const std::string rcpt = UniqueAddress(c.local);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(sendTo(rcpt), c.want) << c.what;
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(c.waitedAtLeast)) << c.what;
+    if (c.attempts >= 0) {
+      EXPECT_EQ(m_server.attempts(rcpt), c.attempts) << c.what;
+    }
+    const bool arrived = c.want == SUCCESS_SUCCESS || c.attempts < 0;
+    EXPECT_EQ(m_server.messagesFor(rcpt).size(), arrived ? 1u : 0u) << c.what;
+  }
+
+  // At most 60 a minute: three messages start a second apart.
+  useSmtp(m_server.plainUrl(), "when offered");
+  SetAccountValue("MessagesPerMinute", "60");
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(sendTo(UniqueAddress("paced")), static_cast<MAPI_ULONG>(SUCCESS_SUCCESS));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
 }  // namespace

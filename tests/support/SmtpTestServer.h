@@ -58,6 +58,13 @@ public:
     return found;
   }
 
+  // How often TEMPFAIL saw RCPT TO for the address; 0: never.
+  int attempts(std::string address) const {
+    for (char& c : address) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string text = testenv::ReadFile(std::filesystem::path(value("SMTP_SPOOL")) / address / "attempts");
+    return text.empty() ? 0 : std::stoi(text);
+  }
+
 private:
   std::map<std::string, std::string> m_values;
 };
@@ -69,13 +76,15 @@ struct ReceivedEnvelope {
   std::vector<std::string> rcptTos;
   bool tls = false;
   std::string authUser;  // empty without AUTH
+  int onConnection = 0;  // 1 for the first message on its connection, 2 for the next...
 };
 
 inline ReceivedEnvelope ReadEnvelope(std::filesystem::path eml) {
   const std::string text = testenv::ReadFile(eml.replace_extension(".json"));
   const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
   ReceivedEnvelope envelope{json["listener"].toString().toStdString(), json["mail_from"].toString().toStdString(),
-                            {}, json["tls"].toBool(), json["auth_user"].toString().toStdString()};
+                            {}, json["tls"].toBool(), json["auth_user"].toString().toStdString(),
+                            json["on_connection"].toInt()};
   for (const auto& rcpt : json["rcpt_tos"].toArray()) envelope.rcptTos.push_back(rcpt.toString().toStdString());
   return envelope;
 }

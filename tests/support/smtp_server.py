@@ -4,7 +4,11 @@
 "start" runs "serve" in a session of its own and prints DIR/server.env (KEY=value
 lines: ports, credentials, CA file, spool...). Listeners: plain; starttls and smtps
 (AUTH required); plainauth (AUTH without TLS); the misbehaving ones below, and SILENT.
-Messages go to spool/<recipient>/<n>.eml, envelopes to <n>.json; "refuse..." gets 550.
+Messages go to spool/<recipient>/<n>.eml, envelopes to <n>.json (with the number of the
+connection and of the message on it); "refuse..." gets 550. TEMPFAIL refuses "failN..." N
+times (451, then 421 and a close, in turn) and counts every RCPT in spool/<recipient>/attempts;
+PERCONN answers MAIL FROM on a connection that has carried PER_CONNECTION messages with 451;
+IDLE (STARTTLS, AUTH) drops a client idle for IDLE_SECONDS.
 """
 import asyncio
 import functools
@@ -23,6 +27,7 @@ import time
 HOST, SERVER_NAME = "127.0.0.1", "tarvo-test-smtp"  # a fixed name: no look-up per connection
 USER, PASSWORD, REFUSE_PREFIX = "tarvo", "s3cret pass", "refuse"
 MAX_SIZE, QUIRK_SECONDS = 1024 * 1024, 8  # the longest a misbehaving reply lasts
+TEMPFAIL_PREFIX, PER_CONNECTION, IDLE_SECONDS = "fail", 2, 1.5
 
 
 def write_atomically(path, data):
@@ -34,9 +39,40 @@ def write_atomically(path, data):
 class SpoolHandler:
     def __init__(self, spool, listener, counter):
         self.spool, self.listener, self.counter = spool, listener, counter
+        self.attempts = {}
+
+    def folder(self, rcpt):
+        name = rcpt.lower().replace("/", "_")  # kept inside the spool
+        folder = os.path.join(self.spool, "_" + name if name.startswith(".") else name)
+        os.makedirs(folder, exist_ok=True)
+        return folder
+
+    def connection(self, session):
+        # A session per connection (after STARTTLS a new one, on the same connection).
+        if not hasattr(session, "number"):
+            self.counter[1] += 1
+            session.number, session.delivered = self.counter[1], 0
+        return session
+
+    async def handle_MAIL(self, server, session, envelope, address, mail_options):
+        if self.listener == "PERCONN" and self.connection(session).delivered >= PER_CONNECTION:
+            return "451 4.7.0 Too many messages on this connection, open another"
+        envelope.mail_from = address
+        envelope.mail_options.extend(mail_options)
+        return "250 OK"
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
-        if address.rpartition("@")[0].lower().startswith(REFUSE_PREFIX):
+        local = address.rpartition("@")[0].lower()
+        if self.listener == "TEMPFAIL":
+            tries = self.attempts[address] = self.attempts.get(address, 0) + 1
+            write_atomically(os.path.join(self.folder(address), "attempts"), str(tries).encode())
+            failures = local[len(TEMPFAIL_PREFIX):].partition("-")[0]
+            if local.startswith(TEMPFAIL_PREFIX) and failures.isdigit() and tries <= int(failures):
+                if tries % 2:
+                    return "451 4.3.0 Temporary local problem, try again later"
+                asyncio.get_running_loop().call_soon(server.transport.close)  # after the reply
+                return "421 4.3.2 Service shutting down, closing channel"
+        if local.startswith(REFUSE_PREFIX):
             return f"550 5.1.1 <{address}>: Recipient address rejected: User unknown"
         envelope.rcpt_tos.append(address)
         return "250 2.1.5 OK"
@@ -44,14 +80,14 @@ class SpoolHandler:
     async def handle_DATA(self, server, session, envelope):
         self.counter[0] += 1
         number, auth = self.counter[0], session.auth_data
+        self.connection(session).delivered += 1
         meta = {"listener": self.listener, "mail_from": envelope.mail_from, "rcpt_tos": envelope.rcpt_tos,
                 "mail_options": envelope.mail_options, "size": len(envelope.original_content),
                 "tls": server.transport.get_extra_info("ssl_object") is not None, "helo": session.host_name,
-                "auth_user": auth.login.decode("utf-8", "replace") if auth is not None else None}
+                "auth_user": auth.login.decode("utf-8", "replace") if auth is not None else None,
+                "connection": session.number, "on_connection": session.delivered}
         for rcpt in envelope.rcpt_tos:
-            name = rcpt.lower().replace("/", "_")  # kept inside the spool
-            folder = os.path.join(self.spool, "_" + name if name.startswith(".") else name)
-            os.makedirs(folder, exist_ok=True)
+            folder = self.folder(rcpt)
             # The envelope first: a test that sees the message sees its envelope.
             write_atomically(os.path.join(folder, f"{number}.json"), json.dumps(meta).encode())
             write_atomically(os.path.join(folder, f"{number}.eml"), envelope.original_content)
@@ -82,6 +118,15 @@ def quirk_protocols():
                 self._writer.write(wire[start:end])
                 await self._writer.drain()
                 await asyncio.sleep(0.02)
+
+    class LostReply(SMTP):
+        # Takes the message, then drops the connection instead of saying so.
+        async def push(self, status):
+            text = status.decode() if isinstance(status, bytes) else status
+            if " queued as " in text:
+                self.transport.abort()
+            else:
+                await super().push(status)
 
     class DataReset(SMTP):
         async def smtp_DATA(self, arg):
@@ -143,7 +188,8 @@ def quirk_protocols():
             return wire
 
     return {"GREET554": Greet554, "QUIT500": Quit500, "CHATTY": Chatty, "DATARESET": DataReset,
-            "SLOWREPLY": SlowReply, "ENDLESSLINE": EndlessLine, "ENDLESSCONT": EndlessContinuation}
+            "SLOWREPLY": SlowReply, "ENDLESSLINE": EndlessLine, "ENDLESSCONT": EndlessContinuation,
+            "LOSTREPLY": LostReply, "TEMPFAIL": SMTP, "PERCONN": SMTP}
 
 
 def authenticator(server, session, envelope, mechanism, auth_data):
@@ -161,7 +207,7 @@ async def serve(state_dir):
     tls.load_cert_chain(os.path.join(state_dir, "cert.pem"), os.path.join(state_dir, "key.pem"))
     spool = os.path.join(state_dir, "spool")
     os.makedirs(spool, exist_ok=True)
-    loop, counter = asyncio.get_running_loop(), [0]
+    loop, counter = asyncio.get_running_loop(), [0, 0]  # messages, connections
     common = dict(hostname=SERVER_NAME, data_size_limit=MAX_SIZE, loop=loop, timeout=60)
     secure = dict(common, authenticator=authenticator, auth_required=True)
     listeners = {
@@ -171,6 +217,7 @@ async def serve(state_dir):
         "plainauth": (SMTP, dict(secure, auth_require_tls=False), None),
     }
     listeners.update({name: (protocol, common, None) for name, protocol in quirk_protocols().items()})
+    listeners["IDLE"] = (SMTP, dict(secure, tls_context=tls, require_starttls=True, timeout=IDLE_SECONDS), None)
     servers = [await loop.create_server(functools.partial(protocol, SpoolHandler(spool, name, counter), **kwargs),
                                         host=HOST, port=0, ssl=implicit_tls)
                for name, (protocol, kwargs, implicit_tls) in listeners.items()]
