@@ -71,7 +71,6 @@ void CWabDlg::CreateControls() {
 
   m_pContacts = PlaceControl<QListWidget>(this, IDC_CONTACTS, DluRect(7, 44, 236, 124));
   m_pContacts->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  m_pContacts->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   m_pContacts->setUniformItemSizes(true);  // 100,000 rows lay out at once
 
   QPushButton* open = zplatform::PlaceButton(this, IDC_OPEN_WAB, QStringLiteral("&Open WAB..."),
