@@ -47,8 +47,8 @@ class WabDlgTest : public QObject {
   Q_OBJECT
 
   testenv::TempDir m_dir;
-  std::filesystem::path m_defaultBook = std::filesystem::path(qgetenv("XDG_DATA_HOME").toStdString()) / "zerth" /
-                                        "addressbook.vcf";
+  testenv::ScopedEnv m_data{"XDG_DATA_HOME", m_dir.str() + "/data"};
+  std::filesystem::path m_defaultBook = m_dir.path() / "data/zerth/addressbook.vcf";
   std::string m_searchPath = std::string(TARVO_RUNTIME_DIR) + ":" + qgetenv("PATH").toStdString();
   std::unique_ptr<testui::UiRecorder> m_ui;
 
