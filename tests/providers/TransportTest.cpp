@@ -179,7 +179,7 @@ TEST_F(DeliveryTest, OneConnectionCarriesARunAndIsOpenedAgainWhenClosedOrUsedUp)
     }
   };
   sendSome(3);
-  std::this_thread::sleep_for(std::chrono::seconds(3));  // the server drops a client idle for 1.5 s
+  std::this_thread::sleep_for(std::chrono::seconds(5));  // the server drops a client idle for 3 s
   sendSome(1);
   EXPECT_EQ(testenv::ReadFile(asked), "\n\n") << "the password is asked once per connection";
   useSmtp(m_server.url("smtp", "QUIRKS_PERCONN_PORT"), "when offered");  // 451 at MAIL FROM after 2 messages

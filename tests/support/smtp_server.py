@@ -27,7 +27,7 @@ import time
 HOST, SERVER_NAME = "127.0.0.1", "tarvo-test-smtp"  # a fixed name: no look-up per connection
 USER, PASSWORD, REFUSE_PREFIX = "tarvo", "s3cret pass", "refuse"
 MAX_SIZE, QUIRK_SECONDS = 1024 * 1024, 8  # the longest a misbehaving reply lasts
-TEMPFAIL_PREFIX, PER_CONNECTION, IDLE_SECONDS = "fail", 2, 1.5
+TEMPFAIL_PREFIX, PER_CONNECTION, IDLE_SECONDS = "fail", 2, 3
 
 
 def write_atomically(path, data):
