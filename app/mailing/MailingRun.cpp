@@ -62,6 +62,15 @@ MailingRun::Outcome MailingRun::Run(const CContactArray& recipients, CResultMap&
   return outcome;
 }
 
+void MailingRun::ResultsSoFar(const JournalContent& journal, CResultMap& results) {
+  for (int i = 0; i < journal.recipients.GetSize(); ++i) {
+    const JournalEntry& entry = journal.entries[static_cast<std::size_t>(i)];
+    results.SetAt(journal.recipients[i].m_sAddress, entry.state == JournalEntry::Done      ? entry.code
+                                                    : entry.state == JournalEntry::InDoubt ? kResultInDoubt
+                                                                                           : kResultNotSentStopped);
+  }
+}
+
 std::string MailingRun::TextFor(const std::string& name) const {
   std::string out;
   out.reserve(m_sText.size() + name.size());

@@ -15,6 +15,7 @@
 #include <string>
 
 class RunJournal;
+struct JournalContent;
 
 class MailingRun {
 public:
@@ -63,6 +64,10 @@ public:
   // The text of the message for a recipient of this name: body and footer
   // with every "<NAME>" replaced; the inserted name is not searched again.
   std::string TextFor(const std::string& name) const;
+
+  // The results of a stopped run as its journal holds them, for its report:
+  // each recipient's result, kResultInDoubt, or kResultNotSentStopped.
+  static void ResultsSoFar(const JournalContent& journal, CResultMap& results);
 
   // The default sender: a CIMapi of its own for the message (which loads and
   // unloads the mail layer), sent with flags 0.
