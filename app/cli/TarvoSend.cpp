@@ -105,7 +105,8 @@ bool ReadContacts(const Options& options, CContactArray& recipients) {
   const std::string* layoutName = options.Value("--layout");
   const std::optional<int> layout = layoutName ? LayoutIndex(*layoutName) : CContactFileReader::kAddressOnly;
   if (!layout) {
-    Say(stderr, Put(Text(tarvo::IDS_SEND_BAD_ARGUMENT), "%1", Put(Text(tarvo::IDS_SEND_BAD_LAYOUT), "%1", *layoutName)));
+    const std::string wrong = Put(Text(tarvo::IDS_SEND_BAD_LAYOUT), "%1", *layoutName);
+    Say(stderr, Put(Text(tarvo::IDS_SEND_BAD_ARGUMENT), "%1", wrong));
     return false;
   }
   const std::string* separator = options.Value("--separator");
@@ -130,7 +131,8 @@ bool ReadContacts(const Options& options, CContactArray& recipients) {
 // Body and footer as the Send command reads them, with its messages.
 bool ReadTexts(const std::string& bodyPath, std::string& body, std::string& footer) {
   if (const SourceStatus status = ReadMessageSource(bodyPath, body); status != SourceStatus::Ok) {
-    Say(stderr, Text(status == SourceStatus::CannotOpen ? tarvo::IDS_CANNOT_OPEN_SOURCE : tarvo::IDS_CANNOT_READ_SOURCE));
+    Say(stderr,
+        Text(status == SourceStatus::CannotOpen ? tarvo::IDS_CANNOT_OPEN_SOURCE : tarvo::IDS_CANNOT_READ_SOURCE));
     return false;
   }
   const std::string footerPath = std::string(CZerthUtility::GetAppDir()) + "/key.sig";

@@ -28,6 +28,9 @@ constexpr std::string_view kMagic = "tarvo run journal 1";
 constexpr std::string_view kSuffix = ".journal";
 constexpr std::string_view kTempSuffix = ".tmp";
 constexpr char kHex[] = "0123456789abcdef";
+// Far beyond the journal of any mailing (ten million recipients take some
+// 600 MB): a bigger file is not read into memory.
+constexpr off_t kMaxJournalBytes = off_t{1} << 30;
 
 std::string Sha256Hex(std::string_view a, std::string_view b = {}, std::string_view c = {}) {
   std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
@@ -187,7 +190,8 @@ std::string NewJournalName() {
 }  // namespace
 
 int JournalContent::Count(JournalEntry::State state) const {
-  return static_cast<int>(std::count_if(entries.begin(), entries.end(), [state](const JournalEntry& e) { return e.state == state; }));
+  const auto inState = [state](const JournalEntry& entry) { return entry.state == state; };
+  return static_cast<int>(std::count_if(entries.begin(), entries.end(), inState));
 }
 
 std::string MailingDigest(std::string_view body, std::string_view footer) {
@@ -246,6 +250,7 @@ JournalStatus RunJournal::Open(const std::string& path, std::optional<RunJournal
   struct stat info {};
   // Removed between the open and the lock: the remover held it.
   if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink == 0) return JournalStatus::CannotOpen;
+  if (info.st_size > kMaxJournalBytes) return JournalStatus::Damaged;
   std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
   if (zplatform::ReadFully(fd.get(), bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
     return JournalStatus::CannotOpen;
@@ -265,9 +270,10 @@ std::vector<RunJournal> RunJournal::FindUnfinished(const std::string& folder) {
   const FolderLock lock(folder);
   // Temporary files of makers that died before their rename.
   const auto hourAgo = std::time(nullptr) - 3600;
-  zplatform::RemoveStaleFiles(folder, zplatform::FolderLink::Refuse, [hourAgo](std::string_view name, const struct stat& info) {
+  const auto stale = [hourAgo](std::string_view name, const struct stat& info) {
     return name.ends_with(kTempSuffix) && info.st_mtime < hourAgo;
-  });
+  };
+  zplatform::RemoveStaleFiles(folder, zplatform::FolderLink::Refuse, stale);
   std::vector<std::string> paths;
   for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
     if (entry.path().filename().string().ends_with(kSuffix)) paths.push_back(entry.path().string());

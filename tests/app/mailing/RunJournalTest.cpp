@@ -46,8 +46,9 @@ TEST(RunJournalTest, RecordsSurviveTornTailsAndAResumeSkipsWhatWasDone) {
   EXPECT_EQ(StoppedMailingText(content), "A mailing to 4 recipients stopped after 2.");
   CResultMap results;
   MailingRun::ResultsSoFar(content, results);
-  EXPECT_EQ(BuildDeliveryReport(results, "", ""), Page({{"ann@x", 14}, {"b o\tb@x", kResultInDoubt},
-                                                      {"cy@x", kResultNotSentStopped}, {"dan@x", kResultNotSentStopped}}));
+  EXPECT_EQ(BuildDeliveryReport(results, "", ""),
+            Page({{"ann@x", 14}, {"b o\tb@x", kResultInDoubt}, {"cy@x", kResultNotSentStopped},
+                  {"dan@x", kResultNotSentStopped}}));
 
   // The resumed run: the done one keeps its result, the one in doubt is not sent, the rest go out
   // until the cancel request; one set of results for the whole mailing, in table order.
