@@ -134,4 +134,18 @@ void SmtpConnectionPool::pace(long perMinute) {
   std::this_thread::sleep_until(start);
 }
 
+bool SmtpConnectionPool::outOfReach(const std::string& key) {
+  const std::lock_guard lock(m_mutex);
+  return !m_outOfReachKey.empty() && m_outOfReachKey == key;
+}
+
+void SmtpConnectionPool::setOutOfReach(const std::string& key, bool outOfReach) {
+  const std::lock_guard lock(m_mutex);
+  if (outOfReach) {
+    m_outOfReachKey = key;
+  } else if (m_outOfReachKey == key) {
+    m_outOfReachKey.clear();
+  }
+}
+
 }  // namespace mapi32

@@ -63,6 +63,13 @@ public:
   // in any minute (0: no limit): starts are spaced 60/perMinute seconds.
   void pace(long perMinute);
 
+  // Whether the server under key stayed out of reach through the last
+  // message's whole retry time, and the record of it: set when a message
+  // gives up on a server that cannot be reached, cleared when one gets
+  // through.
+  bool outOfReach(const std::string& key);
+  void setOutOfReach(const std::string& key, bool outOfReach);
+
 private:
   SmtpConnectionPool() = default;
   void reap();
@@ -72,6 +79,7 @@ private:
   std::optional<SmtpConnection> m_idle;
   std::chrono::steady_clock::time_point m_closeAt;
   std::chrono::steady_clock::time_point m_nextStart;
+  std::string m_outOfReachKey;
   bool m_stopping = false;
   // Started with the first kept connection, joined at exit: it closes an
   // idle connection on time although no call of the program comes by.

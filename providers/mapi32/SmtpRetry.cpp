@@ -25,6 +25,12 @@ bool IsTemporaryFailure(const SmtpOutcome& outcome) {
          outcome.code == CURLE_RECV_ERROR;
 }
 
+bool IsOutOfReach(const SmtpOutcome& outcome) {
+  if (outcome.code == CURLE_COULDNT_CONNECT) return true;
+  return outcome.stage == SmtpStage::Logon && outcome.reply == 0 &&
+         (outcome.code == CURLE_SEND_ERROR || outcome.code == CURLE_RECV_ERROR);
+}
+
 bool NeedsNewConnection(const SmtpOutcome& outcome) {
   if (outcome.code == CURLE_OK) return false;
   // Logon: libcurl found the connection gone and its own new one failed.

@@ -16,6 +16,10 @@ namespace mapi32 {
 // it, and a second copy is worse than a failure.
 bool IsTemporaryFailure(const SmtpOutcome& outcome);
 
+// A failure to reach the server at all: the connection refused, or reset
+// before the server said anything.
+bool IsOutOfReach(const SmtpOutcome& outcome);
+
 // Whether a failure on a connection kept from an earlier message calls for
 // a new connection straight away: the server closed it meanwhile, or it ends
 // its connections after some messages (a 4xx to MAIL FROM). Either way the

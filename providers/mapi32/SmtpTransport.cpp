@@ -59,12 +59,24 @@ void SmtpTransport::deliver(const OutgoingMail& mail) {
   const std::string message = mail.bytes(LineEnd::CrLf);
   SmtpLogon logon(m_settings, m_request);
   SmtpConversation conversation(m_settings, mail.envelope(), message);
-  SmtpRetryClock retries{std::chrono::seconds(m_settings.retryTime)};
+  SmtpConnectionPool& pool = SmtpConnectionPool::Instance();
+  const std::string key = SmtpConnectionKey(m_settings);
+  // A server that stayed out of reach through a whole retry time is not
+  // waited for again with every message (a run of thousands would take
+  // days): until it answers again, each message gets one try.
+  const std::chrono::seconds retryTime(pool.outOfReach(key) ? 0 : m_settings.retryTime);
+  SmtpRetryClock retries{retryTime};
   for (;;) {
-    SmtpConnectionPool::Instance().pace(m_settings.messagesPerMinute);
+    pool.pace(m_settings.messagesPerMinute);
     const SmtpOutcome outcome = attempt(conversation, logon);
-    if (outcome.code == CURLE_OK) return;
-    if (!IsTemporaryFailure(outcome) || !retries.wait()) fail(outcome);
+    if (outcome.code == CURLE_OK) {
+      pool.setOutOfReach(key, false);
+      return;
+    }
+    if (!IsTemporaryFailure(outcome) || !retries.wait()) {
+      pool.setOutOfReach(key, IsOutOfReach(outcome));
+      fail(outcome);
+    }
   }
 }
 

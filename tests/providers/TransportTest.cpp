@@ -226,6 +226,21 @@ TEST_F(DeliveryTest, TemporaryFailuresAreTriedAgainWithinRetryTimeAndNoMessageTw
     EXPECT_EQ(m_server.messagesFor(rcpt).size(), arrived ? 1u : 0u) << c.what;
   }
 
+  // A server out of reach through a whole RetryTime is not waited for again
+  // by the next message: a run to it must not take days.
+  useSmtp("smtp://127.0.0.1:1", "when offered");
+  SetAccountValue("RetryTime", "3");
+  for (const bool first : {true, false}) {
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(sendTo(UniqueAddress("unreachable")), static_cast<MAPI_ULONG>(MAPI_E_LOGIN_FAILURE));
+    const auto took = std::chrono::steady_clock::now() - start;
+    if (first) {
+      EXPECT_GE(took, std::chrono::seconds(1)) << "tried again after a second";
+    } else {
+      EXPECT_LT(took, std::chrono::seconds(1)) << "no waiting for a server known out of reach";
+    }
+  }
+
   // At most 60 a minute: three messages start a second apart.
   useSmtp(m_server.plainUrl(), "when offered");
   SetAccountValue("MessagesPerMinute", "60");
