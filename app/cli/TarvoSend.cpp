@@ -168,7 +168,8 @@ std::optional<RunJournal> JournalFor(const Options& options, const std::string& 
   if (stopped) {
     const JournalContent& content = stopped->Content();
     Say(stderr, StoppedMailingText(content));
-    Say(stderr, Put(Text(tarvo::IDS_SEND_RESUME_HINT), "%1", std::to_string(content.Count(JournalEntry::NotTried))));
+    const std::string notTried = GroupedNumber(content.Count(JournalEntry::NotTried));
+    Say(stderr, Put(Text(tarvo::IDS_SEND_RESUME_HINT), "%1", notTried));
     return std::nullopt;
   }
   std::optional<RunJournal> journal;
@@ -267,7 +268,7 @@ int Send(const Options& options) {
     journal = JournalFor(options, title, MailingDigest(body, footer), recipients);
     if (!journal) return kBadInput;
     if (const int inDoubt = journal->Content().Count(JournalEntry::InDoubt))
-      Say(stderr, Put(Text(tarvo::IDS_SEND_IN_DOUBT), "%1", std::to_string(inDoubt)));
+      Say(stderr, Put(Text(tarvo::IDS_SEND_IN_DOUBT), "%1", GroupedNumber(inDoubt)));
   }
 
   CatchInterrupts();

@@ -157,12 +157,6 @@ bool ApplyRecord(std::string_view line, JournalContent& content) {
   return true;
 }
 
-std::string WithThousands(int number) {
-  std::string digits = std::to_string(number);
-  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(static_cast<std::size_t>(at), ",");
-  return digits;
-}
-
 // Taken while journals are made, looked for or removed, so that a program
 // looking never sees a new journal before its maker holds it, nor resumes one
 // that is being removed.
@@ -220,9 +214,16 @@ JournalStatus ParseJournal(std::string_view bytes, JournalContent& content) {
   return JournalStatus::Ok;
 }
 
+std::string GroupedNumber(int number) {
+  std::string digits = std::to_string(number);
+  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(static_cast<std::size_t>(at), ",");
+  return digits;
+}
+
 std::string StoppedMailingText(const JournalContent& content) {
-  return tarvo::Put(tarvo::Put(tarvo::Text(tarvo::IDS_RUN_STOPPED), "%1", WithThousands(content.recipients.GetSize())),
-                    "%2", WithThousands(content.TriedCount()));
+  const std::string text = tarvo::Text(tarvo::IDS_RUN_STOPPED);
+  return tarvo::Put(tarvo::Put(text, "%1", GroupedNumber(content.recipients.GetSize())), "%2",
+                    GroupedNumber(content.TriedCount()));
 }
 
 std::string RunJournal::DefaultFolder() { return zplatform::UserStateDir() + "/runs"; }

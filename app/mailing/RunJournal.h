@@ -64,6 +64,8 @@ JournalStatus ParseJournal(std::string_view bytes, JournalContent& content);
 
 // "A mailing to 10,000 recipients stopped after 4,211." for a stopped run.
 std::string StoppedMailingText(const JournalContent& content);
+// A count as that text writes it: 10000 as "10,000".
+std::string GroupedNumber(int number);
 
 class RunJournal {
 public:
