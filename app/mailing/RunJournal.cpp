@@ -231,7 +231,12 @@ std::string RunJournal::DefaultFolder() { return zplatform::UserStateDir() + "/r
 JournalStatus RunJournal::Create(const std::string& folder, std::string_view title, std::string_view digest,
                                  const CContactArray& recipients, std::optional<RunJournal>& journal) {
   std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
+  // A folder made now must outlive a power loss too, or its first journal would.
+  if (std::filesystem::create_directories(folder, ec))
+    for (std::filesystem::path up = folder; up.has_relative_path() && up != up.parent_path(); up = up.parent_path()) {
+      const zplatform::UniqueFd dir(::open(up.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+      if (!dir || ::fsync(dir.get()) != 0) break;
+    }
   const FolderLock lock(folder);
   const std::string path = folder + "/" + NewJournalName();
   const std::string header = JournalHeader(title, digest, recipients);
