@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QStringList>
+#include <QThread>
 #include <QUrl>
 #include <QWidget>
 
@@ -101,7 +102,9 @@ bool ShellOpen(const std::string& target) {
 }
 
 ModalCallScope::ModalCallScope() {
-  if (!HaveWidgetApplication()) return;
+  // Widgets belong to the application's thread. A call made on another one,
+  // such as a mailing run's, is made modal by the window its starter shows.
+  if (!HaveWidgetApplication() || QThread::currentThread() != QCoreApplication::instance()->thread()) return;
   m_active = true;
   QApplication::setOverrideCursor(Qt::WaitCursor);
 

@@ -61,13 +61,26 @@ private:
 
 }  // namespace
 
-bool LogonDialog::Available() {
-  auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
-  return app && QThread::currentThread() == app->thread();
-}
+bool LogonDialog::Available() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
 
 std::optional<LogonAnswer> LogonDialog::Ask(const std::string& user, const std::string& server,
                                             const std::string& notice, MAPI_ULONG_PTR parentId) {
+  QCoreApplication* app = QCoreApplication::instance();
+  if (app && QThread::currentThread() != app->thread()) {
+    // Widgets live on the application's thread only. The window that owns
+    // this call is the application's modal one: the caller's thread cannot
+    // name it, for it cannot touch widgets to learn their ids.
+    std::optional<LogonAnswer> answer;
+    QMetaObject::invokeMethod(
+        app,
+        [&] {
+          QWidget* modal = QApplication::activeModalWidget();
+          const MAPI_ULONG_PTR owner = parentId ? parentId : modal ? static_cast<MAPI_ULONG_PTR>(modal->winId()) : 0;
+          answer = Ask(user, server, notice, owner);
+        },
+        Qt::BlockingQueuedConnection);
+    return answer;
+  }
   QPointer<PasswordDialog> dialog = new PasswordDialog(user, server, notice, ParentWindow(parentId));
   // The caller keeps its window disabled while mail is sent; a child window
   // would inherit that and take no input.

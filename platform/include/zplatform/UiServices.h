@@ -51,7 +51,7 @@ bool ShellOpen(const std::string& target);
 
 // Makes a blocking call modal for the application while it lives: wait cursor,
 // the active top-level window disabled, and afterwards re-enabled, activated
-// and focused again. Does nothing without a QApplication.
+// and focused again. Does nothing without a QApplication or off its thread.
 class ModalCallScope {
 public:
   ModalCallScope();
