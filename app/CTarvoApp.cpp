@@ -2,8 +2,11 @@
 
 #include "CTarvoDlg.h"
 #include "TarvoStrings.h"
+#include "mailing/RunJournal.h"
 
 #include <zplatform/Com.h>
+
+#include <QTimer>
 
 CTarvoApp::CTarvoApp(int& argc, char** argv) : QApplication(argc, argv) { tarvo::RegisterStrings(); }
 
@@ -15,6 +18,9 @@ bool CTarvoApp::InitInstance() {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
   CTarvoDlg dlg;
+  // A mailing that a crash, a kill or a logout stopped is offered before the
+  // user can send, over the main dialog.
+  QTimer::singleShot(0, &dlg, [&dlg] { dlg.OfferStoppedRuns(RunJournal::DefaultFolder()); });
   dlg.exec();
   return false;
 }

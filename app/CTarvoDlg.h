@@ -7,6 +7,7 @@
 
 #include "CContactArray.h"
 #include "CContactPickerDlg.h"
+#include "mailing/MailingRun.h"
 
 #include <QCursor>
 #include <QDialog>
@@ -24,6 +25,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QTreeView;
+class RunJournal;
 
 class CTarvoDlg : public QDialog {
   Q_OBJECT
@@ -52,10 +54,19 @@ public:
   // SC_CLOSE do what their names say; others are ignored.
   void OnSysCommand(int command);
 
-  // The mailing run: one message per recipient, then the delivery report.
+  // The mailing run: one message per recipient under a progress window, with
+  // a journal that lets a stopped run be resumed, then the delivery report.
+  // Returns when the run has ended and its report is written; the progress
+  // window stays open with the outcome until the user closes it.
   void OnSend();
-  // Saves the report of a run beside the program and opens it.
-  void WriteDeliveryReport(CResultMap& results);
+  // Saves the report of a run beside the program and opens it; its path, or
+  // nothing when no file holds the whole page.
+  std::string WriteDeliveryReport(CResultMap& results);
+  // Offers Resume, Show report and Discard for each stopped mailing whose
+  // journal is in folder: the program does this at start.
+  void OfferStoppedRuns(const std::string& folder);
+  // Replaces the way each message is sent (tests); empty restores the mail layer.
+  void SetSender(MailingRun::Sender sender);
   void OnDelete();
   void OnBrowseSource();
   // Runs the picker of that button and merges what the user confirmed.
@@ -79,6 +90,16 @@ private:
   void ShowSystemMenu();
   void SetLabelColour(QLabel* label, bool inputGiven);
   void ShowMessage(const std::string& text);
+  // Body and footer for a run from the message source at sourcePath; false
+  // after saying why not.
+  bool ReadMailTexts(const std::string& sourcePath, std::string& body, std::string& footer);
+  // Runs the mailing under a progress window, then writes its report.
+  void RunMailing(const MailingRun& run, const CContactArray& recipients, RunJournal& journal, bool sendInDoubt);
+  // One offer for one stopped mailing, until the user resumes, discards or
+  // puts it off.
+  void OfferStoppedRun(RunJournal& journal);
+  // False when the user gave no message source or not the mailing's.
+  bool ResumeRun(RunJournal& journal, bool sendInDoubt);
   bool OverHotspot(QPoint point) const;
 
   // Controls bound by id.
@@ -106,6 +127,7 @@ private:
   QMenu* m_pContextMenu = nullptr;
   CContactListModel* m_pContactModel = nullptr;
   PickerFactory m_pickerFactory;
+  MailingRun::Sender m_sender;
 
 public:
   // The recipient table, empty at construction; the list mirrors it row by row.

@@ -146,6 +146,37 @@ constexpr std::array kStrings{
     zplatform::StringResource{IDS_SEND_DRY_RUN, "Dry run: the messages are in the Maildir folder %1."},
     zplatform::StringResource{IDS_SEND_CANCELLED,
                               "The mailing was cancelled. Run the same command with --resume to go on."},
+    zplatform::StringResource{IDS_PROGRESS_TITLE, "Sending the mailing"},
+    zplatform::StringResource{IDS_PROGRESS_SENDING, "Sending message %1 of %2"},
+    zplatform::StringResource{IDS_PROGRESS_TIMES, "Elapsed: %1. Remaining: about %2."},
+    zplatform::StringResource{IDS_PROGRESS_ESTIMATING, "Elapsed: %1. Remaining: estimating..."},
+    zplatform::StringResource{IDS_PROGRESS_CANCEL, "Cancel"},
+    zplatform::StringResource{IDS_PROGRESS_CANCELLING, "Stopping after the message being sent..."},
+    zplatform::StringResource{IDS_PROGRESS_OUTCOME, "%1 sent, %2 failed"},
+    zplatform::StringResource{IDS_PROGRESS_NOT_SENT, ", %1 not sent"},
+    zplatform::StringResource{IDS_PROGRESS_IN_DOUBT, ", %1 in doubt"},
+    zplatform::StringResource{IDS_PROGRESS_REPORT, "Delivery report: %1"},
+    zplatform::StringResource{IDS_PROGRESS_NO_REPORT, "No delivery report was written."},
+    zplatform::StringResource{IDS_PROGRESS_OPEN_REPORT, "&Open report"},
+    zplatform::StringResource{IDS_PROGRESS_CLOSE, "&Close"},
+    zplatform::StringResource{IDS_RESUME_TITLE, "Stopped mailing"},
+    zplatform::StringResource{IDS_RESUME_MAILING, "Title: %1"},
+    zplatform::StringResource{IDS_RESUME_SOURCE_HINT,
+                              "Resume sends the same title and message to the recipients not yet tried; it asks "
+                              "for the mailing's message source file."},
+    zplatform::StringResource{IDS_RESUME_IN_DOUBT,
+                              "The program stopped while sending to these recipients; their message may or may not "
+                              "have been sent:"},
+    zplatform::StringResource{IDS_RESUME_MORE, "and %1 more"},
+    zplatform::StringResource{IDS_RESUME_SEND_IN_DOUBT, "Send to them &too (they may receive the message twice)"},
+    zplatform::StringResource{IDS_RESUME_RESUME, "&Resume"},
+    zplatform::StringResource{IDS_RESUME_SHOW_REPORT, "&Show report"},
+    zplatform::StringResource{IDS_RESUME_DISCARD, "&Discard"},
+    zplatform::StringResource{IDS_RESUME_LATER, "&Later"},
+    zplatform::StringResource{IDS_RESUME_WRONG_SOURCE,
+                              "This message source or the signature file differs from the one the stopped mailing "
+                              "used, so the mailing is not resumed with it."},
+    zplatform::StringResource{IDS_RESUME_NOT_DISCARDED, "The stopped mailing's journal %1 could not be removed."},
 };
 
 }  // namespace

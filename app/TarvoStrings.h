@@ -87,6 +87,33 @@ inline constexpr UINT IDS_SEND_REPORT = 321;
 inline constexpr UINT IDS_SEND_REPORT_NOT_WRITTEN = 322;
 inline constexpr UINT IDS_SEND_DRY_RUN = 323;
 inline constexpr UINT IDS_SEND_CANCELLED = 324;
+// The progress window of a mailing run: %1 and %2 filled in by the window.
+inline constexpr UINT IDS_PROGRESS_TITLE = 330;
+inline constexpr UINT IDS_PROGRESS_SENDING = 331;  // %1 the message's number, %2 of how many
+inline constexpr UINT IDS_PROGRESS_TIMES = 332;    // %1 elapsed, %2 the estimate of the rest
+inline constexpr UINT IDS_PROGRESS_ESTIMATING = 333;
+inline constexpr UINT IDS_PROGRESS_CANCEL = 334;
+inline constexpr UINT IDS_PROGRESS_CANCELLING = 335;
+inline constexpr UINT IDS_PROGRESS_OUTCOME = 336;   // %1 sent, %2 failed
+inline constexpr UINT IDS_PROGRESS_NOT_SENT = 337;  // appended: %1 not sent
+inline constexpr UINT IDS_PROGRESS_IN_DOUBT = 338;  // appended: %1 in doubt
+inline constexpr UINT IDS_PROGRESS_REPORT = 339;    // %1 the report's path
+inline constexpr UINT IDS_PROGRESS_NO_REPORT = 340;
+inline constexpr UINT IDS_PROGRESS_OPEN_REPORT = 341;
+inline constexpr UINT IDS_PROGRESS_CLOSE = 342;
+// The offer made at start for a stopped mailing.
+inline constexpr UINT IDS_RESUME_TITLE = 350;
+inline constexpr UINT IDS_RESUME_MAILING = 351;  // %1 the mailing's title
+inline constexpr UINT IDS_RESUME_SOURCE_HINT = 352;
+inline constexpr UINT IDS_RESUME_IN_DOUBT = 353;
+inline constexpr UINT IDS_RESUME_MORE = 354;  // %1 how many more
+inline constexpr UINT IDS_RESUME_SEND_IN_DOUBT = 355;
+inline constexpr UINT IDS_RESUME_RESUME = 356;
+inline constexpr UINT IDS_RESUME_SHOW_REPORT = 357;
+inline constexpr UINT IDS_RESUME_DISCARD = 358;
+inline constexpr UINT IDS_RESUME_LATER = 359;
+inline constexpr UINT IDS_RESUME_WRONG_SOURCE = 360;
+inline constexpr UINT IDS_RESUME_NOT_DISCARDED = 361;  // %1 the journal's path
 
 // Registers the table; call once at start-up, before any string is loaded.
 void RegisterStrings();
