@@ -76,6 +76,11 @@ private slots:
     Item<QLineEdit>(m_dlg, tarvo::IDC_TITLE)->setText("T");
   }
 
+  void cleanup() {  // what a failed case left
+    m_poll = {}, m_beforeSend = {};
+    qDeleteAll(m_dlg.findChildren<CProgressDlg*>());
+  }
+
   // The window shows each message while it is sent (the run waits until it does), then the outcome.
   void progressWhileTheRunGoesOnThenTheEnd() {
     Contacts contacts;
