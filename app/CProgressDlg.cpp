@@ -118,10 +118,11 @@ void CProgressDlg::Refresh() {
   // resumed run skips those done before, so the table's place would not).
   const int finished = started - 1;
   if (finished > 0 && index < total) {
-    const auto rest = elapsed * (total - index) / finished;
-    m_times->setText(QString::fromStdString(
-        Put(Put(Text(tarvo::IDS_PROGRESS_TIMES), "%1", elapsedText), "%2",
-            Duration(std::chrono::duration_cast<std::chrono::seconds>(rest)))));
+    // In seconds of a double: nanoseconds times a large table would overflow.
+    const double rest = std::chrono::duration<double>(elapsed).count() / finished * (total - index);
+    const std::string restText = Duration(std::chrono::seconds(static_cast<long long>(rest)));
+    m_times->setText(
+        QString::fromStdString(Put(Put(Text(tarvo::IDS_PROGRESS_TIMES), "%1", elapsedText), "%2", restText)));
   } else {
     m_times->setText(QString::fromStdString(Put(Text(tarvo::IDS_PROGRESS_ESTIMATING), "%1", elapsedText)));
   }

@@ -12,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QRegularExpression>
 
 #include <atomic>
 #include <deque>
@@ -85,14 +86,14 @@ private slots:
     for (int i = 0; i < 1001; ++i) contacts.emplace_back((i == 1 ? "bad" : "r") + std::to_string(i) + "@x", "");
     std::atomic<bool> cancelled = false;
     m_poll = [&] {
+      static const QRegularExpression times(R"(^Elapsed: \d+:\d\d\. Remaining: about \d+:\d\d\.$)");
       if (cancelled || !progress() || LabelText(*progress(), "status") != "Sending message 1,000 of 1,001" ||
-          LabelText(*progress(), "address") != "r999@x")
+          LabelText(*progress(), "address") != "r999@x" || !times.match(LabelText(*progress(), "times")).hasMatch())
         return;
       cancelled = (QTest::mouseClick(progress()->findChild<QPushButton*>("cancel"), Qt::LeftButton), true);
     };
     m_beforeSend = [&](int n) { if (n == 1000) AwaitFromRun([&] { return cancelled.load(); }); };
     send(contacts);
-    QVERIFY(cancelled);
     QCOMPARE(m_sent.size(), std::size_t{1000});
     QCOMPARE(LabelText(*progress(), "outcome"), QString("999 sent, 1 failed, 1 not sent"));
     const std::string report = m_ui.opened.at(0);
