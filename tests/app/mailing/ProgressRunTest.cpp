@@ -113,9 +113,8 @@ private slots:
     testenv::WriteFile(m_home.path() / "other.txt", "Bye\n");
     std::string footer, keySig = CZerthUtility::GetAppDir() + std::string("/key.sig");
     QCOMPARE(ReadSignatureFooter(keySig, tarvo::Text(tarvo::IDS_FOOTER_KEY), footer), FooterStatus::Ok);
-    // clicks: one per offer, where "check" first ticks the box.
     struct Case { std::deque<const char*> clicks; std::string source; std::vector<std::string> sent; bool left; };
-    const Case cases[] = {
+    const Case cases[] = {  // clicks: one per offer, where "check" first ticks the box
         {{"showReport", "later"}, m_source, {}, true},
         {{"resume", "later"}, (m_home.path() / "other.txt").string(), {}, true},
         {{"resume"}, m_source, {"c@x", "d@x"}, false},
