@@ -2,15 +2,15 @@
 // (10 folders of 1,000) read through the object model as the contacts picker
 // reads it, every name and address fetched. The class is found through the
 // machine hive beside the program, as in the program itself.
+#include "TestEnv.h"
+
 #include <zplatform/Com.h>
 #include <zproviders/OutlookApi.h>
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <string>
 
 namespace {
@@ -20,31 +20,13 @@ namespace fs = std::filesystem;
 constexpr int kFolders = 10;
 constexpr int kFilesPerFolder = 1000;
 
-// Sets an environment variable until the end of the scope.
-class ScopedEnv {
-public:
-  ScopedEnv(const char* name, const std::string& value) : m_name(name) {
-    if (const char* old = std::getenv(name)) m_old = old;
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() { m_old ? ::setenv(m_name, m_old->c_str(), 1) : ::unsetenv(m_name); }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-  const char* m_name;
-  std::optional<std::string> m_old;
-};
-
 // Private XDG folders whose data folder holds the default contacts folder,
 // filled with the tree; removed at the end.
 class GeneratedTree {
 public:
   GeneratedTree() {
-    std::string pattern = (fs::temp_directory_path() / "contacts-bench-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) return;
-    m_home = pattern;
-    const fs::path root = m_home / "data" / "zerth" / "contacts";
+    if (!ok()) return;
+    const fs::path root = m_home.path() / "data" / "zerth" / "contacts";
     int n = 0;
     for (int f = 0; f < kFolders; ++f) {
       const fs::path folder = root / ("folder-" + std::to_string(f));
@@ -57,18 +39,12 @@ public:
       }
     }
   }
-  ~GeneratedTree() {
-    std::error_code ec;
-    if (!m_home.empty()) fs::remove_all(m_home, ec);
-  }
-  GeneratedTree(const GeneratedTree&) = delete;
-  GeneratedTree& operator=(const GeneratedTree&) = delete;
-  bool ok() const { return !m_home.empty(); }
-  std::string config() const { return (m_home / "config").string(); }
-  std::string data() const { return (m_home / "data").string(); }
+  bool ok() const { return !m_home.path().empty(); }
+  std::string config() const { return m_home.str() + "/config"; }
+  std::string data() const { return m_home.str() + "/data"; }
 
 private:
-  fs::path m_home;
+  testenv::TempDir m_home;
 };
 
 // Reads one text property; its length keeps the read from being optimised away.
@@ -129,8 +105,8 @@ void BM_ContactsProviderWalk(benchmark::State& state) {
     state.SkipWithError("cannot make the contacts tree");
     return;
   }
-  const ScopedEnv config("XDG_CONFIG_HOME", tree.config());
-  const ScopedEnv data("XDG_DATA_HOME", tree.data());
+  const testenv::ScopedEnv config("XDG_CONFIG_HOME", tree.config());
+  const testenv::ScopedEnv data("XDG_DATA_HOME", tree.data());
   const bool entered = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
   long contacts = 0;
   for (auto _ : state) {

@@ -3,6 +3,7 @@
 // added at once), the sort alone, and the contacts and folders pickers over a
 // tree of 10,000 contact files read through the contacts provider.
 #include "TarvoStrings.h"
+#include "TestEnv.h"
 #include "sources/COutlookContactsDlg.h"
 #include "sources/COutlookFoldersDlg.h"
 #include "sources/CWabDlg.h"
@@ -35,31 +36,13 @@ constexpr int kFilesPerFolder = 1000;
 // until the end of the scope; removed at the end.
 class PrivateHome {
 public:
-  PrivateHome() {
-    std::string pattern = (fs::temp_directory_path() / "picker-bench-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) return;
-    m_home = pattern;
-    Set("XDG_CONFIG_HOME", (m_home / "config").string());
-    Set("XDG_DATA_HOME", (m_home / "data").string());
-  }
-  ~PrivateHome() {
-    for (auto& [name, old] : m_saved) old ? ::setenv(name, old->c_str(), 1) : ::unsetenv(name);
-    std::error_code ec;
-    if (!m_home.empty()) fs::remove_all(m_home, ec);
-  }
-  PrivateHome(const PrivateHome&) = delete;
-  PrivateHome& operator=(const PrivateHome&) = delete;
-  bool ok() const { return !m_home.empty(); }
-  fs::path zerth() const { return m_home / "data" / "zerth"; }
+  bool ok() const { return !m_home.path().empty(); }
+  fs::path zerth() const { return m_home.path() / "data" / "zerth"; }
 
 private:
-  void Set(const char* name, const std::string& value) {
-    const char* old = std::getenv(name);
-    m_saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-    ::setenv(name, value.c_str(), 1);
-  }
-  fs::path m_home;
-  std::vector<std::pair<const char*, std::optional<std::string>>> m_saved;
+  testenv::TempDir m_home;
+  testenv::ScopedEnv m_config{"XDG_CONFIG_HOME", m_home.str() + "/config"};
+  testenv::ScopedEnv m_data{"XDG_DATA_HOME", m_home.str() + "/data"};
 };
 
 // Names in no particular order and of mixed case, as a real book has them.

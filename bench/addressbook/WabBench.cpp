@@ -1,6 +1,8 @@
 // The address-book provider's listing: a generated book of 100,000 vCards
 // opened with WABOpen and listed through the picker's calls (one row per
 // QueryRows), the provider loaded and unloaded each time as the picker does.
+#include "TestEnv.h"
+
 #include <zplatform/Com.h>
 #include <zplatform/DynamicLibrary.h>
 #include <zproviders/WabApi.h>
@@ -20,9 +22,7 @@ constexpr int kCards = 100'000;
 class GeneratedBook {
 public:
   GeneratedBook() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "wab-bench-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) return;
-    m_folder = pattern;
+    if (m_folder.path().empty()) return;
     std::ofstream out(path(), std::ios::binary);
     for (int i = 0; i < kCards; ++i) {
       const std::string n = std::to_string(i);
@@ -30,16 +30,10 @@ public:
           << ";Contact;;;\r\nEMAIL;TYPE=INTERNET:user" << n << "@mail.example.org\r\nEND:VCARD\r\n";
     }
   }
-  ~GeneratedBook() {
-    std::error_code ec;
-    if (!m_folder.empty()) std::filesystem::remove_all(m_folder, ec);
-  }
-  GeneratedBook(const GeneratedBook&) = delete;
-  GeneratedBook& operator=(const GeneratedBook&) = delete;
-  std::string path() const { return (m_folder / "book.vcf").string(); }
+  std::string path() const { return m_folder.str() + "/book.vcf"; }
 
 private:
-  std::filesystem::path m_folder;
+  testenv::TempDir m_folder;
 };
 
 // The picker's steps; the number of mail users listed, or -1 on a failure.
