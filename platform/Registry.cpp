@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string_view>
@@ -66,9 +67,9 @@ std::optional<std::string> SubKeyPath(const std::string& base, LPCSTR subKey) {
 }
 
 LONG ReadValue(HiveKind hive, const std::string& path, std::string_view name, RegValue& out) {
-  RegistryHive current;
+  std::shared_ptr<const RegistryHive> current;
   if (LONG rc = FileOf(hive).Read(current); rc != ERROR_SUCCESS) return rc;
-  const RegistryKey* key = current.FindKey(path);
+  const RegistryKey* key = current->FindKey(path);
   const RegValue* value = key ? key->FindValue(name) : nullptr;
   if (!value) return ERROR_FILE_NOT_FOUND;
   out = *value;
@@ -95,9 +96,9 @@ LONG RegOpenKeyEx(HKEY hKey, LPCSTR lpSubKey, DWORD /*ulOptions*/, REGSAM samDes
   auto path = SubKeyPath(base->path, lpSubKey);
   if (!path) return ERROR_FILE_NOT_FOUND;
   if (*path != base->path) {
-    RegistryHive current;
+    std::shared_ptr<const RegistryHive> current;
     if (LONG rc = FileOf(base->hive).Read(current); rc != ERROR_SUCCESS) return rc;
-    if (!current.KeyExists(*path)) return ERROR_FILE_NOT_FOUND;
+    if (!current->KeyExists(*path)) return ERROR_FILE_NOT_FOUND;
   }
   *phkResult = AddHandle({base->hive, *path, samDesired});
   return ERROR_SUCCESS;
@@ -118,9 +119,9 @@ LONG RegCreateKeyEx(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR /*lpClass*
     // Look first without the write lock, so that opening an existing key
     // works in a hive the caller may not change (a machine hive in /usr).
     const RegistryHiveFile file = FileOf(base->hive);
-    RegistryHive current;
+    std::shared_ptr<const RegistryHive> current;
     if (LONG rc = file.Read(current); rc != ERROR_SUCCESS) return rc;
-    if (!current.KeyExists(*path)) {
+    if (!current->KeyExists(*path)) {
       if (!(base->access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
       LONG rc = file.Modify([&](RegistryHive& hive, bool& changed) {
         if (hive.KeyExists(*path)) return ERROR_SUCCESS;  // another process was quicker

@@ -10,6 +10,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string_view>
@@ -100,16 +102,102 @@ void RemoveStaleTemporaries(const std::string& path) {
                    [&base](std::string_view name, const struct stat&) { return IsTemporaryOf(name, base); });
 }
 
+// Parsed hives kept between reads. The registry is read one value at a time
+// (a mail account is a dozen values, read again for every message of a run),
+// and reading and parsing the whole file for each value was most of that
+// cost. A kept parse is given out again while the file at the path has the
+// identity it had when it was read: device, inode, size, modification and
+// change time. Writers rename a new file into place, so each write makes a
+// new inode; an edit in place changes the change time, which no program can
+// set back.
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  std::timespec modified{}, changed{};
+
+  explicit FileIdentity(const struct stat& st)
+      : device(st.st_dev), inode(st.st_ino), size(st.st_size), modified(st.st_mtim), changed(st.st_ctim) {}
+  bool operator==(const FileIdentity& other) const {
+    const auto same = [](const std::timespec& a, const std::timespec& b) {
+      return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+    };
+    return device == other.device && inode == other.inode && size == other.size &&
+           same(modified, other.modified) && same(changed, other.changed);
+  }
+};
+
+// Two changes within one tick of the file system's clock can leave the same
+// time stamps, so a parse is kept only when the file's last change lies a
+// clear tick before the moment its reading began: every later change then
+// carries a later stamp. File systems that stamp whole seconds (FAT even
+// two) show no nanoseconds; the kernel's clock for stamps lags by at most a
+// scheduler tick (10 ms at the slowest).
+bool SettledBefore(const std::timespec& changed, const std::timespec& readingBegan) {
+  const long long margin = changed.tv_nsec != 0 ? 20'000'000LL : 2'000'000'000LL;
+  const auto nanoseconds = [](const std::timespec& t) { return t.tv_sec * 1'000'000'000LL + t.tv_nsec; };
+  return nanoseconds(changed) + margin < nanoseconds(readingBegan);
+}
+
+class HiveCache {
+public:
+  std::shared_ptr<const RegistryHive> Find(const std::string& path, const FileIdentity& identity) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    const auto found = m_entries.find(path);
+    return found != m_entries.end() && found->second.identity == identity ? found->second.hive : nullptr;
+  }
+  void Keep(const std::string& path, const FileIdentity& identity, std::shared_ptr<const RegistryHive> hive) {
+    // A program reads one or two hives; tests and odd callers may name many.
+    constexpr std::size_t kMaxEntries = 8;
+    std::lock_guard<std::mutex> guard(m_mutex);
+    if (m_entries.size() >= kMaxEntries && !m_entries.contains(path)) m_entries.clear();
+    m_entries.insert_or_assign(path, Entry{identity, std::move(hive)});
+  }
+  void Forget(const std::string& path) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_entries.erase(path);
+  }
+
+private:
+  struct Entry {
+    FileIdentity identity;
+    std::shared_ptr<const RegistryHive> hive;
+  };
+  std::mutex m_mutex;
+  std::map<std::string, Entry> m_entries;
+};
+
+HiveCache& Cache() {
+  static HiveCache cache;
+  return cache;
+}
+
 }  // namespace
 
-LONG RegistryHiveFile::Read(RegistryHive& hive) const {
+LONG RegistryHiveFile::Read(std::shared_ptr<const RegistryHive>& hive) const {
+  struct stat now {};
+  if (::stat(m_path.c_str(), &now) == 0 && S_ISREG(now.st_mode)) {
+    if (auto kept = Cache().Find(m_path, FileIdentity(now))) {
+      hive = std::move(kept);
+      return ERROR_SUCCESS;
+    }
+  }
+  std::timespec readingBegan{};
+  ::clock_gettime(CLOCK_REALTIME, &readingBegan);
   // Writers replace the file by rename, so a reader never sees half a file;
   // the shared lock only keeps reads out of the middle of a change. Without
   // a lock file (nothing written yet, or a folder we cannot write) the read
   // goes ahead unlocked.
   UniqueFd lock(::open((m_path + ".lock").c_str(), O_RDONLY | O_CLOEXEC));
   if (lock) Lock(lock.get(), LOCK_SH);
-  return Load(hive);
+  auto fresh = std::make_shared<RegistryHive>();
+  struct stat identity {};
+  if (LONG rc = Load(*fresh, &identity); rc != ERROR_SUCCESS) return rc;
+  // identity stays zero for a missing file: an empty hive, not kept.
+  if (identity.st_ino != 0 && SettledBefore(identity.st_ctim, readingBegan))
+    Cache().Keep(m_path, FileIdentity(identity), fresh);
+  hive = std::move(fresh);
+  return ERROR_SUCCESS;
 }
 
 LONG RegistryHiveFile::Modify(const Change& change) const {
@@ -124,10 +212,11 @@ LONG RegistryHiveFile::Modify(const Change& change) const {
   if (LONG rc = change(hive, changed); rc != ERROR_SUCCESS || !changed) return rc;
   const std::string text = FormatHive(hive);
   if (text.size() > kMaxHiveBytes) return ERROR_OUTOFMEMORY;
+  Cache().Forget(m_path);  // the new file has another identity; the old parse only takes room
   return WriteAtomically(text);
 }
 
-LONG RegistryHiveFile::Load(RegistryHive& hive) const {
+LONG RegistryHiveFile::Load(RegistryHive& hive, struct stat* identity) const {
   // O_NONBLOCK: a FIFO in the hive's place must not stall the open; it is
   // refused below like any other file that is not a regular one.
   UniqueFd fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
@@ -135,6 +224,7 @@ LONG RegistryHiveFile::Load(RegistryHive& hive) const {
   // The file's identity for ReportDamage, so that one state of it is reported once.
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) return ERROR_CANTREAD;
+  if (identity) *identity = st;
 
   std::string text;
   switch (ReadWholeFd(fd.get(), kMaxHiveBytes, text)) {

@@ -4,15 +4,19 @@
 // the same folder, synced and renamed over the hive (mode 0600). Temporary
 // files that killed writers left (name.XXXXXX.tmp) are removed by the next
 // writer. A hive that does not parse is reported once on stderr and never
-// rewritten.
+// rewritten. The last good parse of each file is kept and given out again
+// while the file on disk is still the one it was parsed from.
 #pragma once
 
 #include "RegistryHive.h"
 
 #include <zplatform/WinTypes.h>
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace zplatform::registry {
@@ -31,8 +35,9 @@ public:
 
   // The hive as it is on disk now; a missing file is an empty hive.
   // ERROR_BADDB for a damaged or oversized file, ERROR_ACCESS_DENIED or
-  // ERROR_CANTREAD when it cannot be read.
-  [[nodiscard]] LONG Read(RegistryHive& hive) const;
+  // ERROR_CANTREAD when it cannot be read. The hive may be shared with other
+  // readers: it never changes once given out.
+  [[nodiscard]] LONG Read(std::shared_ptr<const RegistryHive>& hive) const;
 
   // Creates the folder (0700) when missing. ERROR_BADDB when the file on
   // disk is damaged, ERROR_CANTWRITE/ERROR_ACCESS_DENIED when it cannot be
@@ -40,7 +45,7 @@ public:
   [[nodiscard]] LONG Modify(const Change& change) const;
 
 private:
-  LONG Load(RegistryHive& hive) const;
+  LONG Load(RegistryHive& hive, struct stat* identity = nullptr) const;
   LONG WriteAtomically(const std::string& text) const;
 
   std::string m_path;

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <random>
@@ -17,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -218,6 +220,46 @@ TEST_F(RegistryTest, ClassesRootIsTheClassesKeyOfTheMachineHiveFoundWhereConfigu
   EXPECT_EQ(zplatform::MachineHivePath(), fromEnvironment);
   testenv::ScopedEnv unset("ZERTH_MACHINE_HIVE", "");
   EXPECT_EQ(zplatform::MachineHivePath(), zplatform::ProgramDir() + "/machine.reg");
+}
+
+// Reads may keep a parse of the file, never past a change of it: by this
+// program, by another, or by hand in place with the same size (even with the
+// modification time put back).
+TEST_F(RegistryTest, EveryReadSeesTheHiveAsItIsNow) {
+  const auto text = [](const char* value) {
+    return "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Zerth]\n\"Value\"=\"" + std::string(value) + "\"\n";
+  };
+  const auto read = [] {
+    return zplatform::RegReadString(HKEY_CURRENT_USER, "Software\\Zerth", "Value", "-") + "," +
+           std::to_string(zplatform::RegReadDword(HKEY_CURRENT_USER, "Software\\ZerthRace", "Other0", 7));
+  };
+  const auto inPlace = [&](const char* value, bool keepTime) {
+    struct stat before {};
+    ASSERT_EQ(::stat(UserHive().c_str(), &before), 0);
+    testenv::WriteFile(UserHive(), text(value));
+    const struct timespec times[] = {before.st_atim, before.st_mtim};
+    if (keepTime) { ASSERT_EQ(::utimensat(AT_FDCWD, UserHive().c_str(), times, 0), 0); }
+  };
+  const struct {
+    const char* expected;
+    std::function<void()> change;
+  } cases[] = {
+      {"two,7", [&] { ASSERT_EQ(Set(Create(HKEY_CURRENT_USER, "Software\\Zerth").get(), "Value", REG_SZ, "two"), 0); }},
+      {"two,0", [&] { ASSERT_EQ(WaitFor(StartWriter({"Other", "1"})), 0); }},
+      {"ten,7", [&] { inPlace("ten", false); }},
+      {"six,7", [&] { inPlace("six", false); }},
+      {"one,7", [&] { inPlace("one", true); }},
+  };
+  testenv::WriteFile(UserHive(), text("one"));
+  std::string before = "one,7";
+  for (const auto& c : cases) {
+    // Long enough after the last change for a parse to be kept.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(read(), before);
+    c.change();
+    EXPECT_EQ(read(), c.expected);
+    before = c.expected;
+  }
 }
 
 TEST_F(RegistryTest, ConvenienceReadersFallBackWhenTheValueDoesNotFit) {
