@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <map>
+#include <mutex>
 #include <string>
 
 // The handle is the dlopen handle itself; the struct is never defined.
@@ -22,6 +24,30 @@ namespace zplatform {
 namespace {
 
 thread_local std::string t_lastError;
+
+// Where LoadLibrary found each module, by its file name. Asked again for a
+// module that is still loaded (a reference is held elsewhere, or it is never
+// unloaded), LoadLibrary takes that one without a search, as Windows uses a
+// loaded module of the same name: a mailing run loads the mail provider once
+// per message.
+std::mutex g_loadedMutex;
+std::map<std::string, std::string, std::less<>> g_loadedFrom;
+
+void* StillLoaded(const std::string& file) {
+  std::string path;
+  {
+    const std::lock_guard<std::mutex> guard(g_loadedMutex);
+    const auto found = g_loadedFrom.find(file);
+    if (found == g_loadedFrom.end()) return nullptr;
+    path = found->second;
+  }
+  return ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
+}
+
+void NoteLoaded(const std::string& file, const std::string& path) {
+  const std::lock_guard<std::mutex> guard(g_loadedMutex);
+  g_loadedFrom.insert_or_assign(file, path);
+}
 
 bool IsRegularFile(const std::string& path) {
   struct stat st{};
@@ -64,14 +90,18 @@ HMODULE LoadLibrary(LPCSTR lpLibFileName) {
     zplatform::t_lastError = "no library name";
     return nullptr;
   }
+  const std::string file = zplatform::MapLibraryName(lpLibFileName);
+  if (void* loaded = zplatform::StillLoaded(file)) return static_cast<HMODULE>(loaded);
   std::string path = zplatform::SearchLibrary(lpLibFileName);
   // Not in our own search: let the system's search (LD_LIBRARY_PATH, ld.so.cache) try.
-  if (path.empty()) path = zplatform::MapLibraryName(lpLibFileName);
+  if (path.empty()) path = file;
   void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle) {
     const char* err = ::dlerror();
     zplatform::t_lastError = err ? err : "cannot load " + path;
+    return nullptr;
   }
+  zplatform::NoteLoaded(file, path);
   return static_cast<HMODULE>(handle);
 }
 

@@ -42,6 +42,19 @@ TEST(DynamicLibraryTest, LoadsFindsEntryPointsFreesAndSaysWhyNot) {
   EXPECT_EQ(GetProcAddress(module, "MAPISendMail"), nullptr);
   EXPECT_EQ(FreeLibrary(module), TRUE);
 
+  // Once unloaded, a module is searched for again; while it is loaded, asking
+  // for its name gives it wherever the search would lead now.
+  {
+    ScopedEnv elsewhere("PATH", TEST_PROVIDER_DIR);
+    module = LoadLibrary("MAPI32.DLL");
+    ASSERT_NE(module, nullptr) << zplatform::LastLoadError();
+    EXPECT_NE(GetProcAddress(module, "MAPISendMail"), nullptr);
+  }
+  HMODULE again = LoadLibrary("MAPI32.DLL");
+  EXPECT_EQ(again, module);
+  EXPECT_EQ(FreeLibrary(again), TRUE);
+  EXPECT_EQ(FreeLibrary(module), TRUE);
+
   EXPECT_EQ(LoadLibrary("NOSUCHLIB.DLL"), nullptr);
   EXPECT_NE(zplatform::LastLoadError().find("libnosuchlib.so"), std::string::npos);
   EXPECT_EQ(LoadLibrary(nullptr), nullptr);
