@@ -86,6 +86,7 @@ std::optional<SmtpConnection> SmtpConnectionPool::take(const std::string& key) {
 
 void SmtpConnectionPool::keep(SmtpConnection connection) {
   std::optional<SmtpConnection> older(std::move(connection));
+  bool wake = false;
   {
     std::lock_guard lock(m_mutex);
     if (m_stopping) return;
@@ -98,15 +99,21 @@ void SmtpConnectionPool::keep(SmtpConnection connection) {
     }
     older.swap(m_idle);
     m_closeAt = Clock::now() + kIdle;
+    // A reaper waiting for an earlier close wakes then and waits on until
+    // this one: only one waiting for a connection needs waking, not one
+    // every message.
+    wake = m_reaperWaitsForWork;
   }
-  m_wake.notify_all();
+  if (wake) m_wake.notify_all();
 }
 
 void SmtpConnectionPool::reap() {
   std::unique_lock lock(m_mutex);
   while (!m_stopping) {
     if (!m_idle) {
+      m_reaperWaitsForWork = true;
       m_wake.wait(lock);
+      m_reaperWaitsForWork = false;
     } else if (Clock::now() < m_closeAt) {
       m_wake.wait_until(lock, m_closeAt);
     } else {

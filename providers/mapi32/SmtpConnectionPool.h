@@ -81,6 +81,7 @@ private:
   std::chrono::steady_clock::time_point m_nextStart;
   std::string m_outOfReachKey;
   bool m_stopping = false;
+  bool m_reaperWaitsForWork = false;  // without a deadline, until a connection is kept
   // Started with the first kept connection, joined at exit: it closes an
   // idle connection on time although no call of the program comes by.
   std::thread m_reaper;
