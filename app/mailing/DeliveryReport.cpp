@@ -37,38 +37,83 @@ const char* DeliveryStatusText(std::uint32_t code) {
   }
 }
 
+namespace {
+
+std::string_view Escaped(char c) {
+  switch (c) {
+    case '&': return "&amp;";
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    case '"': return "&quot;";
+    default: return {};
+  }
+}
+
+void AppendEscaped(std::string& out, std::string_view text) {
+  for (char c : text) {
+    const std::string_view escaped = Escaped(c);
+    if (escaped.empty()) {
+      out.push_back(c);
+    } else {
+      out.append(escaped);
+    }
+  }
+}
+
+std::size_t EscapedSize(std::string_view text) {
+  std::size_t size = text.size();
+  for (char c : text) size += Escaped(c).empty() ? 0 : Escaped(c).size() - 1;
+  return size;
+}
+
+bool HasNonAscii(std::string_view text) {
+  return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+constexpr std::string_view kRowStart = "<tr><td>";
+constexpr std::string_view kRowMiddle = "</td><td>";
+constexpr std::string_view kSuccessFont = "<font color=\"#00ff00\">";
+constexpr std::string_view kFailureFont = "<font color=\"#ff0000\">";
+constexpr std::string_view kRowEnd = "</font></td></tr>\n";
+static_assert(kSuccessFont.size() == kFailureFont.size(), "a row's size does not depend on its colour");
+
+}  // namespace
+
 std::string HtmlEscape(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
+  AppendEscaped(out, text);
   return out;
 }
 
 std::string BuildDeliveryReport(const CResultMap& results, const std::string& header, const std::string& footer) {
-  std::string page = header;
-  results.ForEach([&page](const std::string& address, std::uint32_t code) {
-    page += "<tr><td>";
-    page += HtmlEscape(address);
-    page += "</td><td>";
-    page += code == SUCCESS_SUCCESS ? "<font color=\"#00ff00\">" : "<font color=\"#ff0000\">";
-    page += HtmlEscape(DeliveryStatusText(code));
-    page += "</font></td></tr>\n";
+  // The page of a large mailing runs to tens of megabytes: measured first and
+  // written once into its exact size, it never holds a doubled buffer.
+  std::size_t size = header.size() + footer.size();
+  bool nonAscii = HasNonAscii(header) || HasNonAscii(footer);
+  results.ForEach([&](const std::string& address, std::uint32_t code) {
+    const char* status = DeliveryStatusText(code);
+    size += kRowStart.size() + EscapedSize(address) + kRowMiddle.size() + kSuccessFont.size() + EscapedSize(status) +
+            kRowEnd.size();
+    nonAscii = nonAscii || HasNonAscii(address) || HasNonAscii(status);
   });
-  page += footer;
   // The page is UTF-8 but declares no encoding, and readers that follow the
   // HTML standard's fallback guess a legacy code page: a byte-order mark makes
   // them read UTF-8. An all-ASCII page reads alike either way and keeps its
   // bytes.
-  if (std::any_of(page.begin(), page.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
-    page.insert(0, kUtf8ByteOrderMark);
+  std::string page;
+  page.reserve(size + (nonAscii ? kUtf8ByteOrderMark.size() : 0));
+  if (nonAscii) page += kUtf8ByteOrderMark;
+  page += header;
+  results.ForEach([&page](const std::string& address, std::uint32_t code) {
+    page += kRowStart;
+    AppendEscaped(page, address);
+    page += kRowMiddle;
+    page += code == SUCCESS_SUCCESS ? kSuccessFont : kFailureFont;
+    AppendEscaped(page, DeliveryStatusText(code));
+    page += kRowEnd;
+  });
+  page += footer;
   return page;
 }
 

@@ -72,7 +72,8 @@ public:
   // $XDG_STATE_HOME/zerth/runs (default ~/.local/state/zerth/runs).
   static std::string DefaultFolder();
 
-  // A new journal in folder (made when missing), held by this program.
+  // A new journal in folder (made when missing), held by this program. Its
+  // Content() has the entries but no recipients: the caller has the list.
   static JournalStatus Create(const std::string& folder, std::string_view title, std::string_view digest,
                               const CContactArray& recipients, std::optional<RunJournal>& journal);
   // Opens, locks and reads the journal at path; a torn last record is cut
