@@ -59,6 +59,8 @@ MailingRun::Outcome MailingRun::Run(const CContactArray& recipients, CResultMap&
     if (controls.after) controls.after(recipients[i], result);
   }
   if (journal && outcome == Outcome::Completed && !journal->RecordFinished()) outcome = Outcome::JournalFailed;
+  // A cancelled or stopped run still leaves its last result on the disk.
+  if (journal && !journal->Flush() && outcome == Outcome::Completed) outcome = Outcome::JournalFailed;
   return outcome;
 }
 

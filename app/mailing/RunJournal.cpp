@@ -21,6 +21,7 @@
 #include <ctime>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace {
 
@@ -295,7 +296,8 @@ std::vector<RunJournal> RunJournal::FindUnfinished(const std::string& folder) {
 }
 
 bool RunJournal::Append(const std::string& record) {
-  m_broken = m_broken || !zplatform::WriteFully(m_fd.get(), record) || ::fdatasync(m_fd.get()) != 0;
+  const std::string bytes = std::exchange(m_pending, {}) + record;
+  m_broken = m_broken || !zplatform::WriteFully(m_fd.get(), bytes) || ::fdatasync(m_fd.get()) != 0;
   return !m_broken;
 }
 
@@ -306,10 +308,13 @@ bool RunJournal::RecordStarted(int index) {
 }
 
 bool RunJournal::RecordResult(int index, std::uint32_t code) {
-  if (!Append("R " + std::to_string(index) + " " + std::to_string(code) + "\n")) return false;
+  if (m_broken) return false;
   m_content.entries.at(static_cast<std::size_t>(index)) = {JournalEntry::Done, code};
+  m_pending += "R " + std::to_string(index) + " " + std::to_string(code) + "\n";
   return true;
 }
+
+bool RunJournal::Flush() { return m_pending.empty() ? !m_broken : Append({}); }
 
 bool RunJournal::RecordFinished() { return Append("F\n") && (m_content.finished = true); }
 

@@ -88,9 +88,14 @@ public:
 
   // Each appends its record and syncs it; false when that failed, and from
   // then on every record fails too, so that no record follows a broken one.
+  // A result is written with the record after it (the next start, the end,
+  // or Flush) under one sync: it is still on the disk before the next
+  // message starts, and a run syncs once per message instead of twice.
   bool RecordStarted(int index);
   bool RecordResult(int index, std::uint32_t code);
   bool RecordFinished();
+  // Writes a result still waiting for the next record.
+  bool Flush();
 
   // Removes the file.
   bool Discard();
@@ -103,5 +108,6 @@ private:
   std::string m_path;
   zplatform::UniqueFd m_fd;  // open for appending, flock'ed
   JournalContent m_content;  // kept up to date by the records
+  std::string m_pending;     // a result record waiting for the next record
   bool m_broken = false;
 };
