@@ -3,3 +3,7 @@
 CContactPickerDlg::CContactPickerDlg(QWidget* parent) : QDialog(parent) {}
 
 CContactPickerDlg::~CContactPickerDlg() = default;
+
+QWidget* CContactPickerDlg::GetDlgItem(int id) const {
+  return findChild<QWidget*>(QString::number(id), Qt::FindDirectChildrenOnly);
+}

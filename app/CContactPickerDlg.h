@@ -14,6 +14,9 @@ public:
   explicit CContactPickerDlg(QWidget* parent = nullptr);
   ~CContactPickerDlg() override;
 
+  // The control with this id (its objectName), or nullptr.
+  QWidget* GetDlgItem(int id) const;
+
   // The chosen contacts; empty at construction.
   CContactArray m_aContacts;
 };

@@ -82,10 +82,6 @@ CImportDlg::CImportDlg(QWidget* parent) : CContactPickerDlg(parent) {
 
 CImportDlg::~CImportDlg() = default;
 
-QWidget* CImportDlg::GetDlgItem(int id) const {
-  return findChild<QWidget*>(QString::number(id), Qt::FindDirectChildrenOnly);
-}
-
 // Created in tab order: source, browse, file type, separator, Import, Cancel.
 void CImportDlg::CreateControls() {
   MakeIcon(this, DluRect(7, 7, 21, 20));

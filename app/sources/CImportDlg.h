@@ -28,9 +28,6 @@ public:
   explicit CImportDlg(QWidget* parent = nullptr);
   ~CImportDlg() override;
 
-  // The control with this id (its objectName), or nullptr.
-  QWidget* GetDlgItem(int id) const;
-
   // "&...": lets the user pick the source file.
   void OnBrowse();
   // The file type changed: the separator matters for every layout but the first.

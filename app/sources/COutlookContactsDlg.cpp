@@ -33,10 +33,6 @@ COutlookContactsDlg::COutlookContactsDlg(QWidget* parent) : CContactPickerDlg(pa
 
 COutlookContactsDlg::~COutlookContactsDlg() = default;
 
-QWidget* COutlookContactsDlg::GetDlgItem(int id) const {
-  return findChild<QWidget*>(QString::number(id), Qt::FindDirectChildrenOnly);
-}
-
 // Created in tab order: tree, OK, Cancel.
 void COutlookContactsDlg::CreateControls() {
   tarvo::PlaceIcon(this, IDI_OUTLOOK, DluRect(7, 7, 21, 20));
@@ -46,11 +42,8 @@ void COutlookContactsDlg::CreateControls() {
   m_pContacts = PlaceControl<CMultiTree>(this, IDC_CONTACTS, DluRect(7, 32, 236, 136));
   tarvo::SetUpTree(*m_pContacts);
 
-  QPushButton* ok = zplatform::PlaceButton(this, IDC_OK, QStringLiteral("OK"), DluRect(139, 175, 50, 14));
-  ok->setDefault(true);
-  QPushButton* cancel = zplatform::PlaceButton(this, IDC_CANCEL, QStringLiteral("Cancel"), DluRect(193, 175, 50, 14));
+  QPushButton* ok = tarvo::PlaceOkCancel(*this);
   connect(ok, &QPushButton::clicked, this, &COutlookContactsDlg::OnOK);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 QTreeWidgetItem* COutlookContactsDlg::LoadFolder(MAPIFolder& folder, QTreeWidgetItem* parent) {

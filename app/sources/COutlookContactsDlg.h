@@ -32,9 +32,6 @@ public:
   explicit COutlookContactsDlg(QWidget* parent = nullptr);
   ~COutlookContactsDlg() override;
 
-  // The control with this id (its objectName), or nullptr.
-  QWidget* GetDlgItem(int id) const;
-
   // OK: the selected contacts' recipients to m_aContacts; ends with Accepted.
   void OnOK();
 

@@ -39,10 +39,6 @@ COutlookFoldersDlg::COutlookFoldersDlg(QWidget* parent) : CContactPickerDlg(pare
 
 COutlookFoldersDlg::~COutlookFoldersDlg() = default;
 
-QWidget* COutlookFoldersDlg::GetDlgItem(int id) const {
-  return findChild<QWidget*>(QString::number(id), Qt::FindDirectChildrenOnly);
-}
-
 // Created in tab order: tree, check box, OK, Cancel.
 void COutlookFoldersDlg::CreateControls() {
   tarvo::PlaceIcon(this, IDI_OUTLOOK, DluRect(7, 7, 21, 20));
@@ -54,11 +50,8 @@ void COutlookFoldersDlg::CreateControls() {
   m_pRecurse = PlaceControl<QCheckBox>(this, IDC_RECURSE, DluRect(7, 177, 100, 10));
   m_pRecurse->setText(QStringLiteral("&Recurse subfolders"));
 
-  QPushButton* ok = zplatform::PlaceButton(this, IDC_OK, QStringLiteral("OK"), DluRect(139, 175, 50, 14));
-  ok->setDefault(true);
-  QPushButton* cancel = zplatform::PlaceButton(this, IDC_CANCEL, QStringLiteral("Cancel"), DluRect(193, 175, 50, 14));
+  QPushButton* ok = tarvo::PlaceOkCancel(*this);
   connect(ok, &QPushButton::clicked, this, &COutlookFoldersDlg::OnOK);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 QTreeWidgetItem* COutlookFoldersDlg::LoadFolder(MAPIFolder& folder, QTreeWidgetItem* parent) {

@@ -35,9 +35,6 @@ public:
   explicit COutlookFoldersDlg(QWidget* parent = nullptr);
   ~COutlookFoldersDlg() override;
 
-  // The control with this id (its objectName), or nullptr.
-  QWidget* GetDlgItem(int id) const;
-
   // OK: m_aContacts becomes the chosen folder's recipients (see AddFolder);
   // ends with Accepted. Without a chosen folder it stays empty.
   void OnOK();

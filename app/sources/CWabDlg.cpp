@@ -57,10 +57,6 @@ CWabDlg::CWabDlg(QWidget* parent) : CContactPickerDlg(parent) {
 
 CWabDlg::~CWabDlg() = default;
 
-QWidget* CWabDlg::GetDlgItem(int id) const {
-  return findChild<QWidget*>(QString::number(id), Qt::FindDirectChildrenOnly);
-}
-
 // Created in tab order: list, Open WAB, OK, Cancel.
 void CWabDlg::CreateControls() {
   tarvo::PlaceIcon(this, IDI_WAB, DluRect(7, 7, 21, 20));
@@ -75,13 +71,10 @@ void CWabDlg::CreateControls() {
 
   QPushButton* open = zplatform::PlaceButton(this, IDC_OPEN_WAB, QStringLiteral("&Open WAB..."),
                                              DluRect(7, 175, 60, 14));
-  QPushButton* ok = zplatform::PlaceButton(this, IDC_OK, QStringLiteral("OK"), DluRect(139, 175, 50, 14));
-  ok->setDefault(true);
-  QPushButton* cancel = zplatform::PlaceButton(this, IDC_CANCEL, QStringLiteral("Cancel"), DluRect(193, 175, 50, 14));
+  QPushButton* ok = tarvo::PlaceOkCancel(*this);
 
   connect(open, &QPushButton::clicked, this, &CWabDlg::OnOpenWab);
   connect(ok, &QPushButton::clicked, this, &CWabDlg::OnOK);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void CWabDlg::OnOpenWab() {

@@ -32,9 +32,6 @@ public:
   explicit CWabDlg(QWidget* parent = nullptr);
   ~CWabDlg() override;
 
-  // The control with this id (its objectName), or nullptr.
-  QWidget* GetDlgItem(int id) const;
-
   // "&Open WAB...": lets the user pick a book and loads it.
   void OnOpenWab();
   // OK: the selected names, in list order, to m_aContacts; ends with Accepted.

@@ -2,12 +2,15 @@
 
 #include "skin/SkinResources.h"
 
+#include <zplatform/DialogControls.h>
 #include <zplatform/Resources.h>
 
 #include <QBitmap>
+#include <QDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPixmap>
+#include <QPushButton>
 #include <QStyle>
 #include <QTreeWidget>
 
@@ -19,6 +22,15 @@ constexpr QRgb kTransparent = 0xFF00FF;
 constexpr int kItemDataRole = Qt::UserRole;
 
 }  // namespace
+
+QPushButton* PlaceOkCancel(QDialog& dialog) {
+  QPushButton* ok = zplatform::PlaceButton(&dialog, 1, QStringLiteral("OK"), zplatform::DluRect(139, 175, 50, 14));
+  ok->setDefault(true);
+  QPushButton* cancel =
+      zplatform::PlaceButton(&dialog, 2, QStringLiteral("Cancel"), zplatform::DluRect(193, 175, 50, 14));
+  QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+  return ok;
+}
 
 QLabel* PlaceIcon(QWidget* parent, UINT id, QRect rect) {
   const std::string path = zplatform::ResourcePath(zplatform::ResourceKind::Icon, id);

@@ -12,7 +12,9 @@
 #include <array>
 #include <string>
 
+class QDialog;
 class QLabel;
+class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QWidget;
@@ -27,6 +29,10 @@ enum TreeImage { kFolderImage = 0, kContactImage = 1 };
 // A label showing icon resource id (the style's information icon when the
 // program lacks it).
 QLabel* PlaceIcon(QWidget* parent, UINT id, QRect rect);
+
+// OK (the default button, id 1) and Cancel (id 2, which rejects) at the
+// bottom right of a picker 250 dialog units wide; returns OK for its handler.
+QPushButton* PlaceOkCancel(QDialog& dialog);
 
 // The image list: the strip's images by TreeImage; null icons when the
 // bitmap does not load.
