@@ -1,0 +1,124 @@
+// CMD5: RFC 1321's suite, files against coreutils' md5sum in all three
+// forms, the state Final leaves behind, and the failures the file forms throw.
+#include "TestEnv.h"
+
+#include <zerth/CMD5.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <random>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+
+std::vector<unsigned char> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+
+std::string Md5(const std::string& s) {
+  return CMD5::GetMD5(reinterpret_cast<const unsigned char*>(s.data()), static_cast<std::uint32_t>(s.size()));
+}
+
+std::string Md5Sum(const std::string& command) { return testenv::RunCommand(command + " | md5sum").substr(0, 32); }
+
+TEST(CMD5, Rfc1321SuiteWholeAndOneByteAtATime) {
+  const std::pair<std::string, std::string> suite[] = {
+      {"", "d41d8cd98f00b204e9800998ecf8427e"},
+      {"a", "0cc175b9c0f1b6a831c399e269772661"},
+      {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+      {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+      {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
+      {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "d174ab98d277d9f5a5611c2c9f419d9f"},
+      {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
+       "57edf4a22be3c955ac49da2e2107b67a"},
+  };
+  for (const auto& [input, digest] : suite) {
+    EXPECT_EQ(Md5(input), digest) << input;
+    CMD5 md5;
+    for (char c : input) md5.Update(Bytes(std::string(1, c)));
+    EXPECT_EQ(md5.Final(), digest) << input;
+  }
+}
+
+// Sizes around the block and the 1024-byte piece; the descriptor form reads
+// from where the descriptor stands and leaves it at the end.
+TEST(CMD5, ThreeFormsAgreeWithMd5sum) {
+  const testenv::TempDir dir;
+  std::mt19937 random(7);
+  for (std::size_t size : {0u, 1u, 55u, 56u, 64u, 119u, 1023u, 1024u, 1025u, 70001u}) {
+    std::string data(size, '\0');
+    for (char& c : data) c = static_cast<char>(random());
+    const std::string path = (dir.path() / ("f" + std::to_string(size))).string();
+    testenv::WriteFile(path, data);
+    const std::string expected = Md5Sum("cat " + path);
+    EXPECT_EQ(Md5(data), expected) << size;
+    EXPECT_EQ(CMD5::GetMD5(path), expected) << size;
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    const off_t skip = static_cast<off_t>(size / 3);
+    ::lseek(fd, skip, SEEK_SET);
+    EXPECT_EQ(CMD5::GetMD5(fd), Md5(data.substr(size / 3))) << size;
+    EXPECT_EQ(::lseek(fd, 0, SEEK_CUR), static_cast<off_t>(size));
+    ::close(fd);
+  }
+  // A pipe hands out short pieces: only an empty read ends the input.
+  const std::string writer = "for i in 1 2 3; do head -c 700 /etc/os-release; sleep 0.05; done";
+  FILE* pipe = ::popen(writer.c_str(), "r");
+  EXPECT_EQ(CMD5::GetMD5(::fileno(pipe)), Md5Sum(writer));
+  ::pclose(pipe);
+}
+
+// Final pads without resetting: the second Final is the digest of the input
+// followed by its padding.
+TEST(CMD5, DigestBytesAndFinalTwice) {
+  CMD5 md5;
+  std::vector<unsigned char> digest{1};
+  md5.GetDigest(digest);
+  EXPECT_EQ(digest, std::vector<unsigned char>(16, 0));
+  md5.Update(Bytes("abc"));
+  EXPECT_EQ(md5.Final(), "900150983cd24fb0d6963f7d28e17f72");
+  md5.GetDigest(digest);
+  EXPECT_EQ(digest, (std::vector<unsigned char>{0x90, 0x01, 0x50, 0x98, 0x3c, 0xd2, 0x4f, 0xb0, 0xd6, 0x96,
+                                                0x3f, 0x7d, 0x28, 0xe1, 0x7f, 0x72}));
+  const std::string padded = "abc\x80" + std::string(52, '\0') + std::string("\x18\0\0\0\0\0\0\0", 8);
+  EXPECT_EQ(md5.Final(), Md5(padded));
+  md5.Reset();
+  md5.GetDigest(digest);
+  EXPECT_EQ(digest, std::vector<unsigned char>(16, 0));
+  EXPECT_EQ(md5.Final(), Md5(""));
+}
+
+// Past 2^29 bytes the bit count carries into its high word.
+TEST(CMD5, CountsBitsBeyondThirtyTwo) {
+  CMD5 md5;
+  const std::vector<unsigned char> mebibyte(1 << 20, 0);
+  for (int i = 0; i < 512; ++i) md5.Update(mebibyte);
+  md5.Update(std::vector<unsigned char>(3, 0));
+  EXPECT_EQ(md5.Final(), "f477dd2300ffb741b990c4eac208d915");
+}
+
+TEST(CMD5, FileFormsThrowSystemErrorWithTheReason) {
+  const testenv::TempDir dir;
+  const std::string locked = (dir.path() / "locked").string();
+  testenv::WriteFile(locked, "data");
+  const int writer = ::open(locked.c_str(), O_RDWR);
+  ASSERT_EQ(::flock(writer, LOCK_EX), 0);
+  const std::pair<std::string, int> cases[] = {
+      {(dir.path() / "missing").string(), ENOENT}, {dir.str(), EINVAL}, {locked, EWOULDBLOCK}};
+  for (const auto& [path, error] : cases) {
+    try {
+      CMD5::GetMD5(path);
+      ADD_FAILURE() << path;
+    } catch (const std::system_error& e) {
+      EXPECT_EQ(e.code().value(), error) << path;
+    }
+  }
+  ::close(writer);
+  EXPECT_THROW(CMD5::GetMD5(-1), std::system_error);
+}
+
+}  // namespace
