@@ -23,14 +23,3 @@ MMRESULT midiOutUnprepareHeader(HMIDIOUT, LPMIDIHDR, UINT) { return MMSYSERR_INV
 MMRESULT midiOutReset(HMIDIOUT) { return MMSYSERR_INVALHANDLE; }
 MMRESULT midiOutShortMsg(HMIDIOUT, DWORD) { return MMSYSERR_INVALHANDLE; }
 
-HANDLE CreateEvent(void*, BOOL, BOOL, LPCSTR) { return nullptr; }
-BOOL SetEvent(HANDLE) { return FALSE; }
-BOOL ResetEvent(HANDLE) { return FALSE; }
-DWORD WaitForSingleObject(HANDLE, DWORD) { return WAIT_FAILED; }
-BOOL CloseHandle(HANDLE) { return FALSE; }
-
-namespace zplatform {
-void SetMidiMapperDevice(std::string_view) {}
-std::vector<MidiRecordedMessage> MidiRecording() { return {}; }
-void ClearMidiRecording() {}
-}  // namespace zplatform
