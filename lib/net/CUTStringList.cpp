@@ -28,6 +28,7 @@ int CUTStringList::ClearList() {
   while (m_head) m_head = std::move(m_head->next);
   m_tail = nullptr;
   m_count = 0;
+  m_cursor = nullptr;
   return 1;
 }
 
@@ -37,8 +38,11 @@ long CUTStringList::GetCount() const {
 
 CUTStringList::Node* CUTStringList::NodeAt(long index) const {
   if (index < 0 || index >= m_count) return nullptr;
-  Node* node = m_head.get();
-  for (long i = 0; i < index; ++i) node = node->next.get();
+  const bool fromCursor = m_cursor && m_cursorIndex <= index;
+  Node* node = fromCursor ? m_cursor : m_head.get();
+  for (long i = fromCursor ? m_cursorIndex : 0; i < index; ++i) node = node->next.get();
+  m_cursor = node;
+  m_cursorIndex = index;
   return node;
 }
 
@@ -46,6 +50,7 @@ int CUTStringList::DeleteString(long index) {
   if (index < 0 || index >= m_count) return 0;
   Node* previous = index == 0 ? nullptr : NodeAt(index - 1);
   std::unique_ptr<Node>& link = previous ? previous->next : m_head;
+  m_cursor = nullptr;  // it may be the node going
   link = std::move(link->next);
   if (index == m_count - 1) m_tail = previous;
   --m_count;

@@ -3,8 +3,9 @@
 // header and body lines of a reply in it.
 //
 // Beside the head the list keeps its last node and its length, so that
-// appending does not walk the chain: a reply of many thousands of lines is
-// stored in linear time. Copies are not allowed: a copy would share the
+// appending does not walk the chain, and the node last looked up, so that
+// reading the lines in order does not walk it from the head each time: a
+// reply of many thousands of lines is stored and read in linear time. Copies are not allowed: a copy would share the
 // nodes, and destroying either list would free them under the other.
 #pragma once
 
@@ -44,4 +45,7 @@ private:
   std::unique_ptr<Node> m_head;
   Node* m_tail = nullptr;
   long m_count = 0;
+  // The node last looked up and its index; null after a deletion.
+  mutable Node* m_cursor = nullptr;
+  mutable long m_cursorIndex = 0;
 };
