@@ -2,9 +2,10 @@
 // descriptor calls that have no POSIX name of their own.
 #include <zplatform/Winsock.h>
 
+#include <zplatform/SocketWait.h>
+
 #include "AsyncSelect.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -130,10 +131,7 @@ int ioctlsocket(SOCKET s, long cmd, u_long* argp) {
     return SOCKET_ERROR;
   }
   if (cmd == static_cast<long>(FIONBIO)) {
-    const int flags = fcntl(s, F_GETFL);
-    if (flags < 0) return SOCKET_ERROR;
-    const int wanted = *argp != 0 ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
-    return fcntl(s, F_SETFL, wanted) == 0 ? 0 : SOCKET_ERROR;
+    return zplatform::SetSocketBlocking(s, *argp == 0) ? 0 : SOCKET_ERROR;
   }
   if (cmd == static_cast<long>(FIONREAD)) {
     int waiting = 0;
