@@ -3,6 +3,7 @@
 // synthesizer), other than the system's own client. Each open handle is a
 // sequencer client of its own with one port connected to the chosen one.
 // Where the sequencer cannot be opened (no /dev/snd) there are no ports.
+#include "AlsaErrorsMuted.h"
 #include "MidiDevice.h"
 
 #include <alsa/asoundlib.h>
@@ -17,6 +18,7 @@ using SeqHandle = std::unique_ptr<snd_seq_t, SeqCloser>;
 
 SeqHandle OpenSequencer() {
   snd_seq_t* seq = nullptr;
+  const AlsaErrorsMuted muted;
   if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, 0) < 0) return nullptr;
   return SeqHandle(seq);
 }

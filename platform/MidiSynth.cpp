@@ -1,6 +1,8 @@
 // FluidSynth behind the synthesizer and WAV devices.
 #include "MidiSynth.h"
 
+#include "AlsaErrorsMuted.h"
+
 #include <fluidsynth.h>
 
 #include <array>
@@ -117,6 +119,7 @@ bool MidiSynth::StartAudioOutput(std::string& error) {
   // The build's default driver first, then the usual desktop outputs; JACK
   // is left out, since trying it may start a server.
   static constexpr std::array<const char*, 4> kDrivers = {nullptr, "pipewire", "pulseaudio", "alsa"};
+  const AlsaErrorsMuted muted;
   for (const char* driver : kDrivers) {
     if (driver != nullptr && fluid_settings_setstr(m_settings.get(), "audio.driver", driver) == FLUID_FAILED)
       continue;
