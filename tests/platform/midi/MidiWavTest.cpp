@@ -63,6 +63,16 @@ TEST(MidiWav, RendersASongAudiblyForItsLengthAtItsTempo) {
     const auto songEnd = samples.begin() + static_cast<std::ptrdiff_t>(c.songSeconds * 44'100 * 2);
     const auto [low, high] = std::minmax_element(samples.begin(), songEnd);
     EXPECT_GT(std::max(-*low, +*high), 32767 / 30);
+    // Each note starts at its own sample: louder after its start than in
+    // the fading note before it.
+    const auto rms = [&](double from) {
+      double sum = 0;
+      const auto first = static_cast<std::size_t>(from * 44'100) * 2;
+      for (std::size_t i = first; i < first + 2 * 2205; ++i) sum += double(samples[i]) * samples[i];
+      return sum;
+    };
+    for (const double start : {c.songSeconds / 3, c.songSeconds * 2 / 3})
+      EXPECT_GT(rms(start), 1.2 * rms(start - 0.05)) << start;
   }
 }
 
