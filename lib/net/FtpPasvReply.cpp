@@ -32,7 +32,7 @@ PasvAddress ParsePasvReply(std::string_view text) {
   std::string_view inside = text.substr(open + 1);
   inside = inside.substr(0, inside.find_first_of("()"));
 
-  std::array<std::string_view, 6> pieces;
+  std::array<std::string_view, 6> pieces{};
   std::size_t count = 0;
   for (std::size_t pos = 0; count < pieces.size();) {
     const std::size_t comma = inside.find(',', pos);
@@ -40,7 +40,9 @@ PasvAddress ParsePasvReply(std::string_view text) {
     if (comma == std::string_view::npos) break;
     pos = comma + 1;
   }
-  if (count < pieces.size()) return parsed;
+  // A blank piece is a missing number, as is a missing piece.
+  for (std::string_view piece : pieces)
+    if (piece.find_first_not_of(' ') == std::string_view::npos) return parsed;
 
   std::array<unsigned, 6> numbers{};
   for (std::size_t i = 0; i < numbers.size(); ++i) {

@@ -9,7 +9,7 @@
 namespace zerth::detail {
 
 struct PasvAddress {
-  // 0 parsed; 3 no '(' or fewer than six numbers; 4 the host numbers do not
+  // 0 parsed; 3 no '(' or fewer than six numbers (a blank one is none); 4 the host numbers do not
   // form an address; 5 the port numbers do not form a port (or port 0).
   int result = 3;
   std::string address;  // dotted, "h1.h2.h3.h4"
