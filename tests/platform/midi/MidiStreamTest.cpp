@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <future>
 
 namespace {
 
@@ -68,18 +69,24 @@ TEST_F(MidiStreamTest, PlaysBuffersInOrderTimedByTicksAndTempoChanges) {
 }
 
 TEST_F(MidiStreamTest, PauseKeepsThePositionAndRestartGoesOnFromIt) {
-  StreamBuffer buffer{{0, NoteOn(60)}, {40, NoteOff(60)}};  // 200 ms apart
+  StreamBuffer buffer{{0, NoteOn(60)}, {200, NoteOff(60)}};  // 1000 ms apart
   ASSERT_EQ(Queue(stream, buffer), 0u);
   ASSERT_EQ(midiStreamRestart(stream), 0u);
   RecordingOf(1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
   ASSERT_EQ(midiStreamPause(stream), 0u);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(MidiRecording().size(), 1u) << "nothing plays while paused";
+  const auto restarted = std::chrono::steady_clock::now();
   ASSERT_EQ(midiStreamRestart(stream), 0u);
   const auto got = RecordingOf(2);
+  const std::chrono::duration<double, std::milli> waited = std::chrono::steady_clock::now() - restarted;
   ASSERT_EQ(got.size(), 2u);
-  EXPECT_NEAR(got[1].streamMilliseconds, 200, 0.01);
-  EXPECT_GE(got[1].milliseconds, 200 + 300 - 1);
+  EXPECT_NEAR(got[1].streamMilliseconds, 1000, 0.01);
+  EXPECT_GE(got[1].milliseconds, 1000 + 300 - 1);
+  // At most the 500 ms left at the pause, not the whole second again; the
+  // margin is the scheduling delay of a busy machine.
+  EXPECT_LT(waited.count(), 500 + 250);
 }
 
 // Both hand every queued buffer back with MOM_DONE and turn the sounding
@@ -143,7 +150,7 @@ TEST_F(MidiStreamTest, CallsBackInOrderOnThePlayerThread) {
 // A player that reaches the end of its song closes its stream and opens
 // the next from the callback that handed the last buffer back.
 HMIDISTRM g_ownStream = nullptr;
-HMIDISTRM g_nextStream = nullptr;
+std::promise<HMIDISTRM> g_nextStream;
 CallbackLog g_nextLog;
 
 TEST_F(MidiStreamTest, ClosingAndReopeningFromItsOwnCallbackDoesNotHang) {
@@ -151,15 +158,16 @@ TEST_F(MidiStreamTest, ClosingAndReopeningFromItsOwnCallbackDoesNotHang) {
   log.onCall = [](UINT message, MIDIHDR*) {
     if (message != MOM_DONE) return;
     EXPECT_EQ(midiStreamClose(g_ownStream), 0u);
-    g_nextStream = OpenStream(g_nextLog, 96);
+    g_nextStream.set_value(OpenStream(g_nextLog, 96));
   };
   StreamBuffer buffer{{0, NoteOn(60)}};
   ASSERT_EQ(Queue(g_ownStream, buffer), 0u);
   ASSERT_EQ(midiStreamRestart(g_ownStream), 0u);
-  ASSERT_TRUE(log.WaitFor(MOM_CLOSE, 1));
+  auto next = g_nextStream.get_future();
+  ASSERT_EQ(next.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_EQ(log.Messages(), (std::vector<UINT>{MOM_OPEN, MOM_DONE, MOM_CLOSE}));
   EXPECT_EQ(midiStreamRestart(g_ownStream), MMSYSERR_INVALHANDLE);
-  ASSERT_TRUE(g_nextLog.WaitFor(MOM_OPEN, 1));
-  EXPECT_EQ(midiStreamClose(g_nextStream), 0u);
+  EXPECT_EQ(midiStreamClose(next.get()), 0u);
 }
 
 TEST_F(MidiStreamTest, RefusesHeadersThatAreNotReadyOrLie) {

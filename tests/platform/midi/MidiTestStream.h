@@ -39,10 +39,12 @@ struct CallbackLog {
   static void CALLBACK Proc(HMIDIOUT, UINT message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR) {
     auto* log = reinterpret_cast<CallbackLog*>(instance);
     auto* header = reinterpret_cast<MIDIHDR*>(param1);
+    {
+      std::lock_guard lock(log->mutex);
+      log->calls.push_back({message, std::this_thread::get_id(), header, header ? header->dwOffset : 0});
+      log->changed.notify_all();
+    }
     if (log->onCall) log->onCall(message, header);
-    std::lock_guard lock(log->mutex);
-    log->calls.push_back({message, std::this_thread::get_id(), header, header ? header->dwOffset : 0});
-    log->changed.notify_all();
   }
 
   // True when count calls of message came within 10 s (a bound against a
