@@ -5,8 +5,8 @@ shows on demand. The user name chooses what goes wrong after login:
   endless-ml     NOOP is answered with a multi-line reply that never ends
   longline       NOOP is answered with a 1000-character line, then normally
   pasv:TEXT      PASV is answered "227 TEXT"
-  list-endless   a passive LIST sends listing lines without end
-  list-longline  a passive LIST sends one line without end"""
+  list-many      a passive LIST sends 102,400 lines, then 226
+  list-longline  a passive LIST sends one line of 69,632 bytes, then 226"""
 import itertools
 import socket
 import socketserver
@@ -16,10 +16,10 @@ class Control(socketserver.StreamRequestHandler):
     def reply(self, text):
         self.wfile.write(text.encode("latin-1") + b"\r\n")
 
-    def forever(self, sock, first, chunk):
+    def send(self, sock, first, chunk, times=None):
         try:
             sock.sendall(first)
-            for _ in itertools.repeat(None):
+            for _ in itertools.repeat(None, *([times] if times else [])):
                 sock.sendall(chunk)
         except OSError:
             pass
@@ -36,9 +36,9 @@ class Control(socketserver.StreamRequestHandler):
             elif verb == "PASS":
                 self.reply("230 In.")
             elif verb == "NOOP" and user == "endless":
-                return self.forever(self.connection, b"200 ", b"x" * 65536)
+                return self.send(self.connection, b"200 ", b"x" * 65536)
             elif verb == "NOOP" and user == "endless-ml":
-                return self.forever(self.connection, b"", b"200-more\r\n" * 1000)
+                return self.send(self.connection, b"", b"200-more\r\n" * 1000)
             elif verb == "NOOP" and user == "longline":
                 self.reply("200 " + "x" * 1000)
                 user = ""
@@ -51,10 +51,10 @@ class Control(socketserver.StreamRequestHandler):
             elif verb == "LIST" and data:
                 self.reply("150 Here it comes.")
                 conn, _ = data.accept()
-                line = b"-rw-r--r-- 1 ann ann 1 Jan 01 2000 f\r\n" if user == "list-endless" else b"x"
-                self.forever(conn, b"", line * 4096)
+                line = b"-rw-r--r-- 1 ann ann 1 Jan 01 2000 f\r\n" if user == "list-many" else b"x"
+                self.send(conn, b"", line * 4096, 25 if user == "list-many" else 17)
                 conn.close()
-                self.reply("426 Aborted.")
+                self.reply("226 Done.")
             elif verb == "QUIT":
                 return self.reply("221 Bye.")
             else:
