@@ -199,6 +199,27 @@ TEST(CompoundFile, AWriterKilledBeforeCommitLeavesThePreviousFile) {
   EXPECT_EQ(GetStream(root.Get(), "small"), Content("small", 100));
 }
 
+TEST(CompoundFile, ReadsVersion4FilesAndCommitsThemAsVersion3) {
+  testenv::TempDir dir;
+  const std::string file = dir.str() + "/v4.stg";
+  testenv::RunCommand("/usr/bin/python3 " TARVO_SOURCE_DIR "/tests/platform/storage/make_v4.py '" + file + "'");
+  const auto expected = [](std::size_t n) {
+    std::string bytes(n, '\0');
+    for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<char>((i * 7 + n) & 255);
+    return bytes;
+  };
+  for (const DWORD mode : {kRead, kRW}) {
+    ComPtr<IStorage> root;
+    ASSERT_EQ(Open(file, mode, root), S_OK);
+    EXPECT_EQ(GetStream(root.Get(), "big"), expected(5000));
+    EXPECT_EQ(GetStream(root.Get(), "small"), expected(100));
+    if (mode == kRW) {
+      EXPECT_EQ(PutStream(root.Get(), "new", "n"), S_OK);
+    }
+  }
+  EXPECT_EQ(testenv::ReadFile(file).substr(0x1A, 1), "\x03");
+}
+
 // Damaged files: each patch puts bytes at a place found from the header of
 // the sample, and the open or the read of both streams must fail cleanly.
 TEST(CompoundFile, DamagedFilesFailToOpenOrRead) {
