@@ -1,54 +1,36 @@
 // BlockingSocket: POSIX sockets with connect and I/O time-outs.
 #include "BlockingSocket.h"
 
+#include <zplatform/HostLookup.h>
+#include <zplatform/SocketWait.h>
+
 #include <arpa/inet.h>
 #include <cerrno>
-#include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdint>
-#include <memory>
 
 namespace zerth::detail {
 
 namespace {
 
-// The IPv4 address of host: the dotted form first, else the first address a
-// name look-up returns.
+// The IPv4 address of host: the dotted form, else the first address a name
+// look-up returns.
 bool ResolveIPv4(const std::string& host, in_addr& address) {
-  if (inet_pton(AF_INET, host.c_str(), &address) == 1) return true;
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) return false;
-  std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> owner(found, freeaddrinfo);
-  address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+  const zplatform::HostEntry entry = zplatform::LookupHostByName(host.c_str());
+  if (entry.error != 0 || entry.addresses.empty()) return false;
+  address = entry.addresses.front();
   return true;
-}
-
-bool SetBlocking(int fd, bool blocking) {
-  int flags = fcntl(fd, F_GETFL);
-  if (flags < 0) return false;
-  flags = blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK);
-  return fcntl(fd, F_SETFL, flags) == 0;
 }
 
 // Waits for a non-blocking connect to finish; true when it succeeded.
 bool FinishConnect(int fd, unsigned timeoutSeconds) {
-  pollfd waiting{fd, POLLOUT, 0};
-  int timeoutMs = timeoutSeconds == 0 || timeoutSeconds > INT_MAX / 1000 ? -1 : static_cast<int>(timeoutSeconds * 1000);
-  int ready;
-  do {
-    ready = poll(&waiting, 1, timeoutMs);
-  } while (ready < 0 && errno == EINTR);
-  if (ready <= 0) return false;
+  const long long timeoutMs = timeoutSeconds == 0 ? -1 : static_cast<long long>(timeoutSeconds) * 1000;
+  if (zplatform::WaitSocket(fd, POLLOUT, timeoutMs) != 1) return false;
   int error = 0;
   socklen_t length = sizeof error;
   return getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
@@ -70,10 +52,10 @@ bool BlockingSocket::Connect(const std::string& host, unsigned port, unsigned ti
 
   // Non-blocking only while connecting, so that the wait has a limit.
   int fd = m_fd.get();
-  if (!SetBlocking(fd, false)) return false;
+  if (!zplatform::SetSocketBlocking(fd, false)) return false;
   bool connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0 ||
                    (errno == EINPROGRESS && FinishConnect(fd, timeoutSeconds));
-  return connected && SetBlocking(fd, true) && SetTimeouts(timeoutSeconds);
+  return connected && zplatform::SetSocketBlocking(fd, true) && SetTimeouts(timeoutSeconds);
 }
 
 bool BlockingSocket::SetTimeouts(unsigned seconds) {
@@ -97,14 +79,9 @@ bool BlockingSocket::SendAll(std::string_view data) {
 
 bool BlockingSocket::WaitReadable(Clock::time_point deadline) const {
   if (deadline == kNoDeadline) return true;  // the receive time-out alone applies
-  for (;;) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) return false;
-    pollfd waiting{m_fd.get(), POLLIN, 0};
-    const int ready = poll(&waiting, 1, static_cast<int>(std::min<long long>(left, INT_MAX)));
-    if (ready < 0 && errno == EINTR) continue;
-    return ready > 0;  // readable, or an error or hang-up the receive reports
-  }
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  // Readable, or an error or hang-up that the receive reports.
+  return left > 0 && zplatform::WaitSocket(m_fd.get(), POLLIN, left) == 1;
 }
 
 long BlockingSocket::Receive(std::span<char> buffer, Clock::time_point deadline) {
