@@ -1,4 +1,4 @@
-#include "BmpWriter.h"
+#include "DibFiles.h"
 
 #include <zerth/CAniButton.h>
 
@@ -8,45 +8,28 @@
 
 namespace {
 
-constexpr int kFrameWidth = 4, kFrameHeight = 3, kFrames = 4, kButtonId = 1001;
-const QRgb kMagenta = qRgb(255, 0, 255), kBlack = qRgb(0, 0, 0), kDisabledColour = qRgb(9, 9, 9);
+constexpr int kFrameWidth = 4, kFrameHeight = 3, kId = 1001;
+const QRgb kMagenta = qRgb(255, 0, 255), kBlack = qRgb(0, 0, 0), kGrey = qRgb(9, 9, 9), kFace = 1;
 
-// Cell (frame, row) of the strip has a colour of its own; the first pixel
-// of every column is magenta, the strip's top-left colour.
+// Cell (frame, row) has a colour of its own; the first pixel of every
+// column is magenta, the strip's top-left colour.
 QRgb Cell(int frame, int row) { return qRgb(40 * row + 1, 10 * frame + 1, 200); }
 
-Bmp Strip(int frames) {
-  Bmp bmp{8, frames * kFrameWidth, 3 * kFrameHeight, {kMagenta}};
-  for (int row = 0; row < 3; ++row)
-    for (int frame = 0; frame < frames; ++frame) bmp.colours.push_back(Cell(frame, row));
-  bmp.clrUsed = quint32(bmp.colours.size());
-  bmp.pixel = [frames](int x, int y) { return x % kFrameWidth ? quint32(1 + y / kFrameHeight * frames + x / kFrameWidth) : 0u; };
-  return bmp;
+QByteArray Strip(int frames) {
+  QList<QRgb> colours{kMagenta};
+  for (int i = 0; i < 3 * frames; ++i) colours << Cell(i % frames, i / frames);
+  return BmpOf(Indexed(frames * kFrameWidth, 3 * kFrameHeight, colours, [frames](int x, int y) {
+    return x % kFrameWidth ? 1 + y / kFrameHeight * frames + x / kFrameWidth : 0;
+  }));
 }
 
+// The animated button on a dialog's button of one frame's size (the dialog goes first).
 struct Probe : CAniButton {
-  using CAniButton::m_nCurrentFrame, CAniButton::m_nTimerId, CAniButton::m_nFrameCount, CAniButton::m_pNormal;
-};
-
-// The button's timers as the event dispatcher holds them.
-QList<QAbstractEventDispatcher::TimerInfo> Timers(QObject* button) {
-  return QAbstractEventDispatcher::instance()->registeredTimers(button);
-}
-
-QImage Render(CAniButton& button, UINT state, QSize size) {
-  QImage target(size, QImage::Format_RGB32);
-  target.fill(kBlack);
-  QPainter painter(&target);
-  DRAWITEMSTRUCT item;
-  item.itemState = state, item.hDC = &painter, item.rcItem = {0, 0, size.width(), size.height()};
-  button.DrawItem(&item);
-  return target;
-}
-
-// A dialog with the push button to take over, of one frame's size.
-struct Dialog : QWidget {
-  Dialog() { button->setObjectName(QString::number(kButtonId)), button->setGeometry(0, 0, kFrameWidth, kFrameHeight); }
-  QPushButton* button = new QPushButton(this);
+  using CAniButton::m_nCurrentFrame, CAniButton::m_nTimerId, CAniButton::m_nFrameCount;
+  QWidget dialog;
+  QPushButton* button = new QPushButton(&dialog);
+  Probe() { button->setObjectName(QString::number(kId)), button->resize(kFrameWidth, kFrameHeight); }
+  auto Timers() { return QAbstractEventDispatcher::instance()->registeredTimers(button); }
   QRgb Shown() { return button->grab().toImage().pixel(1, 1); }
 };
 
@@ -55,118 +38,78 @@ struct Dialog : QWidget {
 class CAniButtonTest : public QObject {
   Q_OBJECT
   QTemporaryDir m_dir;
-  QByteArray m_strip, m_single, m_disabled, m_trueColour;
+  QByteArray m_strip = Save(m_dir, "4.bmp", Strip(4)), m_single = Save(m_dir, "1.bmp", Strip(1));
 
 private slots:
-  void initTestCase() {
-    m_strip = Strip(kFrames).Save(m_dir, "strip.bmp").toUtf8(), m_single = Strip(1).Save(m_dir, "single.bmp").toUtf8();
-    m_trueColour = Bmp{24, 8, 9, {}}.Save(m_dir, "true.bmp").toUtf8();
-    Bmp disabled{8, kFrameWidth, 3 * kFrameHeight, {kDisabledColour}, 1};
-    m_disabled = disabled.Save(m_dir, "disabled.bmp").toUtf8();
-    QVERIFY(RegisterBitmapResources(m_dir, {{300, Strip(kFrames)}, {301, disabled}}));
-  }
-
-  void framesCycleOnTheTimerAtItsInterval_data() {
-    QTest::addColumn<int>("frames"); QTest::addColumn<int>("fps"); QTest::addColumn<int>("interval");
-    QTest::newRow("4 frames at 8 per second") << 4 << 8 << 125;
-    QTest::newRow("1000 / 3 rounds down") << 4 << 3 << 333;
-    QTest::newRow("no faster than a window timer") << 4 << 500 << 10;
-    QTest::newRow("one frame: no timer") << 1 << 8 << 0;
-  }
-  void framesCycleOnTheTimerAtItsInterval() {
-    QFETCH(int, frames); QFETCH(int, fps); QFETCH(int, interval);
-    Probe probe;
-    Dialog dialog;
-    QCOMPARE(probe.AutoLoad(kButtonId, &dialog, (frames > 1 ? m_strip : m_single).constData(), nullptr, fps, frames, 0, 0, 0), 1);
-    QCOMPARE(Timers(dialog.button).size(), interval ? 1 : 0);
-    QCOMPARE(probe.m_nTimerId, interval ? CAniButton::kTimerId : 0u);
-    if (interval) QCOMPARE(Timers(dialog.button)[0].interval, interval);
-    for (int tick = 0; tick <= frames; ++tick, probe.OnTimer(CAniButton::kTimerId)) {
-      QCOMPARE(dialog.Shown(), Cell(tick % frames, 0));
-      QCOMPARE(Render(probe, 0, {kFrameWidth, kFrameHeight}).pixel(0, 0), Cell(tick % frames, 0));  // from x = 1
+  void drawsTheFrameOfTheStateRowCentredOrStretched() {
+    const struct { const char* name; int frames, stretch, ticks; UINT state; QSize size; QPoint at; QRgb colour; } cases[] = {
+        {"first frame", 4, 0, 0, 0, {4, 3}, {1, 1}, Cell(0, 0)}, {"last frame", 4, 0, 3, 0, {4, 3}, {1, 1}, Cell(3, 0)},
+        {"after the last the first", 4, 0, 4, 0, {4, 3}, {1, 1}, Cell(0, 0)},
+        {"focused: row 1", 4, 0, 1, ODS_FOCUS, {4, 3}, {1, 1}, Cell(1, 1)},
+        {"pressed: row 2", 4, 0, 1, ODS_SELECTED, {4, 3}, {1, 1}, Cell(1, 2)},
+        {"pressed with the focus", 4, 0, 1, ODS_SELECTED | ODS_FOCUS, {4, 3}, {1, 1}, Cell(1, 2)},
+        {"one frame, from x = 1", 1, 0, 3, 0, {4, 3}, {0, 0}, Cell(0, 0)},
+        {"centred: odd pixel right", 4, 0, 0, 0, {7, 4}, {0, 0}, kBlack}, {"centred", 4, 0, 0, 0, {7, 4}, {1, 0}, Cell(0, 0)},
+        {"centred: the next column's edge", 4, 0, 0, 0, {7, 4}, {4, 0}, kMagenta},
+        {"centred: right margin", 4, 0, 0, 0, {7, 4}, {5, 0}, kBlack}, {"centred: bottom", 4, 0, 0, 0, {7, 4}, {1, 3}, kBlack},
+        {"stretched", 4, 1, 0, 0, {8, 6}, {0, 5}, Cell(0, 0)}, {"stretched, converted", 4, 1, 0, 0, {8, 6}, {7, 5}, kFace}};
+    for (const auto& c : cases) {
+      Probe probe;
+      QCOMPARE(probe.AutoLoad(kId, &probe.dialog, (c.frames > 1 ? m_strip : m_single).constData(), nullptr, 8, c.frames, c.stretch, c.stretch, 0), 1);
+      for (int tick = 0; tick < c.ticks; ++tick) probe.OnTimer(CAniButton::kTimerId);
+      QImage target(c.size, QImage::Format_RGB32);
+      target.fill(kBlack);
+      QPainter painter(&target);
+      DRAWITEMSTRUCT item;
+      item.itemState = c.state, item.hDC = &painter, item.rcItem = {0, 0, c.size.width(), c.size.height()};
+      probe.DrawItem(&item);
+      QVERIFY2(target.pixel(c.at) == (c.colour == kFace ? probe.button->palette().color(QPalette::Button).rgb() : c.colour), c.name);
     }
-    if (interval) QTRY_VERIFY_WITH_TIMEOUT(probe.m_nCurrentFrame != 1, 5000);  // the real timer ticks
   }
 
-  void rowsFollowPressedAndFocused_data() {
-    QTest::addColumn<UINT>("state"); QTest::addColumn<int>("row");
-    QTest::newRow("normal") << 0u << 0;
-    QTest::newRow("focused") << ODS_FOCUS << 1;
-    QTest::newRow("pressed") << ODS_SELECTED << 2;
-    QTest::newRow("pressed with the focus") << (ODS_SELECTED | ODS_FOCUS) << 2;
-  }
-  void rowsFollowPressedAndFocused() {
-    QFETCH(UINT, state); QFETCH(int, row);
-    Probe probe;
-    Dialog dialog;
-    QCOMPARE(probe.AutoLoad(kButtonId, &dialog, m_strip.constData(), nullptr, 8, kFrames, 0, 0, 0), 1);
-    probe.OnTimer(CAniButton::kTimerId);
-    QCOMPARE(Render(probe, state, {kFrameWidth, kFrameHeight}).pixel(1, 1), Cell(1, row));
-    dialog.button->setDown(true);
-    QCOMPARE(dialog.Shown(), Cell(1, 2));
+  void runsTheTimerAtItsIntervalAndShowsItsFrames() {
+    const struct { int frames, fps, interval; } cases[] = {{4, 8, 125}, {4, 3, 333}, {4, 500, 10}, {1, 8, 0}};
+    for (const auto& c : cases) {
+      Probe probe;
+      QCOMPARE(probe.AutoLoad(kId, &probe.dialog, (c.frames > 1 ? m_strip : m_single).constData(), nullptr, c.fps, c.frames, 0, 0, 0), 1);
+      QCOMPARE(probe.m_nTimerId, c.interval ? CAniButton::kTimerId : 0u);
+      QCOMPARE(probe.Timers().size(), c.interval ? 1 : 0);
+      if (!c.interval) continue;
+      QCOMPARE(probe.Timers()[0].interval, c.interval);
+      QTRY_VERIFY_WITH_TIMEOUT(probe.Shown() != Cell(0, 0), 5000);  // the timer ticks, the button shows it
+      probe.button->setDown(true);
+      QCOMPARE(probe.Shown(), Cell(probe.m_nCurrentFrame, 2));
+    }
   }
 
-  void disablingStopsTheAnimation_data() {
-    QTest::addColumn<bool>("withImage");
-    QTest::newRow("with a disabled image") << true;
-    QTest::newRow("without one") << false;
-  }
   void disablingStopsTheAnimation() {
-    QFETCH(bool, withImage);
-    Probe probe;
-    Dialog dialog;  // the frame count comes from the disabled image's width
-    QCOMPARE(probe.AutoLoad(kButtonId, &dialog, 300u, withImage ? 301u : 0u, 8, withImage ? 0 : kFrames, 0, 0, 0), 1);
-    QCOMPARE(probe.m_nFrameCount, UINT(kFrames));
-    probe.OnTimer(CAniButton::kTimerId), probe.OnTimer(CAniButton::kTimerId);
-    dialog.button->setEnabled(false);
-    QCOMPARE(dialog.Shown(), withImage ? kDisabledColour : Cell(2, 0));
-    QCOMPARE(probe.m_nTimerId, 0u); QCOMPARE(probe.m_nCurrentFrame, 0); QVERIFY(Timers(dialog.button).isEmpty());
-    QCOMPARE(dialog.Shown(), withImage ? kDisabledColour : Cell(0, 0));
-    dialog.button->setEnabled(true);
-    QCOMPARE(dialog.Shown(), Cell(0, 0));
-    QCOMPARE(probe.m_nTimerId, CAniButton::kTimerId); QCOMPARE(Timers(dialog.button).size(), 1);
+    const QByteArray grey = BmpOf(Indexed(kFrameWidth, 3 * kFrameHeight, {kGrey}, [](int, int) { return 0; }));
+    QVERIFY(RegisterBitmapResources(m_dir, {{300, Strip(4)}, {301, grey}}));
+    for (const bool withImage : {true, false}) {
+      Probe probe;  // without a frame count, the disabled image's width gives it
+      QCOMPARE(probe.AutoLoad(kId, &probe.dialog, 300u, withImage ? 301u : 0u, 8, withImage ? 0 : 4, 0, 0, 0), 1);
+      QCOMPARE(probe.m_nFrameCount, 4u);
+      probe.OnTimer(CAniButton::kTimerId), probe.OnTimer(CAniButton::kTimerId);
+      probe.button->setEnabled(false);
+      QCOMPARE(probe.Shown(), withImage ? kGrey : Cell(2, 0));
+      QVERIFY(!probe.m_nTimerId && !probe.m_nCurrentFrame && probe.Timers().isEmpty());
+      QCOMPARE(probe.Shown(), withImage ? kGrey : Cell(0, 0));
+      probe.button->setEnabled(true);
+      QCOMPARE(probe.Shown(), Cell(0, 0));
+      QCOMPARE(probe.Timers().size(), 1);
+    }
   }
 
-  void centresWithTheOddPixelRightAndBottomOrStretches() {
-    Probe probe;
-    Dialog dialog;
-    QCOMPARE(probe.AutoLoad(kButtonId, &dialog, m_strip.constData(), nullptr, 8, kFrames, 0, 0, 0), 1);
-    const QImage centred = Render(probe, 0, {kFrameWidth + 3, kFrameHeight + 1});
-    const QRgb expected[] = {kBlack, Cell(0, 0), Cell(0, 0), Cell(0, 0), kMagenta, kBlack, kBlack};
-    for (int x = 0; x < kFrameWidth + 3; ++x) QCOMPARE(centred.pixel(x, 0), expected[x]);
-    QCOMPARE(centred.pixel(1, kFrameHeight), kBlack);
-    QCOMPARE(probe.AutoLoad(kButtonId, &dialog, m_strip.constData(), nullptr, 8, kFrames, 1, 0, 0), 1);
-    const QImage stretched = Render(probe, 0, {2 * kFrameWidth, 2 * kFrameHeight});
-    QCOMPARE(stretched.pixel(0, 0), Cell(0, 0)); QCOMPARE(stretched.pixel(0, 5), Cell(0, 0));
-    QCOMPARE(stretched.pixel(7, 5), kMagenta);
-  }
-
-  void convertsTheTopLeftColourToTheButtonFace() {
-    Probe probe;
-    Dialog dialog;
-    QCOMPARE(probe.AutoLoad(kButtonId, &dialog, m_strip.constData(), m_disabled.constData(), 8, kFrames, 0, 1, 0), 1);
-    const QRgb face = dialog.button->palette().color(QPalette::Button).rgb();
-    const QImage before = CDIB(m_strip.constData()).GetBits();
-    for (int y = 0; y < before.height(); ++y)
-      for (int x = 0; x < before.width(); ++x)
-        QCOMPARE(probe.m_pNormal->GetBits().pixel(x, y), before.pixel(x, y) == kMagenta ? face : before.pixel(x, y));
-  }
-
-  void refusesWhatItCannotAnimate_data() {
-    QTest::addColumn<UINT>("id"); QTest::addColumn<QByteArray>("normal"); QTest::addColumn<QByteArray>("disabled");
-    QTest::addColumn<UINT>("frames"); QTest::addColumn<UINT>("fps");
-    QTest::newRow("no such button") << 7u << m_strip << QByteArray() << 4u << 8u;
-    QTest::newRow("true-colour strip") << UINT(kButtonId) << m_trueColour << QByteArray() << 4u << 8u;
-    QTest::newRow("missing disabled image") << UINT(kButtonId) << m_strip << QByteArray("none.bmp") << 4u << 8u;
-    QTest::newRow("no frame count, no disabled image") << UINT(kButtonId) << m_strip << QByteArray() << 0u << 8u;
-    QTest::newRow("no frames per second") << UINT(kButtonId) << m_strip << QByteArray() << 4u << 0u;
-  }
   void refusesWhatItCannotAnimate() {
-    QFETCH(UINT, id); QFETCH(QByteArray, normal); QFETCH(QByteArray, disabled); QFETCH(UINT, frames); QFETCH(UINT, fps);
-    Probe probe;
-    Dialog dialog;
-    QCOMPARE(probe.AutoLoad(id, &dialog, normal.constData(), disabled.isNull() ? nullptr : disabled.constData(), fps, frames, 0, 0, 0), 0);
-    QCOMPARE(probe.GetButton(), nullptr); QVERIFY(Timers(dialog.button).isEmpty());
+    const QByteArray trueColour = Save(m_dir, "rgb.bmp", BmpOf(QImage(8, 9, QImage::Format_RGB32)));
+    const struct { UINT id; QByteArray normal; const char* disabled; UINT frames, fps; } cases[] = {
+        {7, m_strip, nullptr, 4, 8}, {kId, trueColour, nullptr, 4, 8}, {kId, m_strip, "none.bmp", 4, 8},
+        {kId, m_strip, nullptr, 0, 8}, {kId, m_strip, nullptr, 4, 0}};
+    for (const auto& c : cases) {
+      Probe probe;
+      QCOMPARE(probe.AutoLoad(c.id, &probe.dialog, c.normal.constData(), c.disabled, c.fps, c.frames, 0, 0, 0), 0);
+      QVERIFY(!probe.GetButton() && probe.Timers().isEmpty());
+    }
   }
 };
 
