@@ -94,6 +94,9 @@ TEST_F(FtpServerTest, BinaryFilesMoveByteForByteInActiveAndPassiveMode) {
     // Bytes that did not all move are not a success, whatever the server says.
     EXPECT_EQ(m_ftp.ReceiveFile(remote.c_str(), (m_local.str() + "/no/such/dir").c_str()), 5) << passive;
     EXPECT_EQ(m_ftp.SendFile((m_local.str() + "/missing").c_str(), "never.bin"), 5) << passive;
+    m_ftp.SetSendCallBackFunction([](long) { return 0; });  // cancels after the first block
+    EXPECT_EQ(m_ftp.SendFile(up.c_str(), "cut.bin"), 5) << passive << ": the server stored a part with 226";
+    m_ftp.SetSendCallBackFunction(nullptr);
     EXPECT_FALSE(fs::exists(m_root / "never.bin"));
     EXPECT_EQ(m_ftp.ReceiveFile("missing.bin", down.c_str()), 3) << passive;
   }
