@@ -2,6 +2,7 @@
 #include "FtpPasvReply.h"
 
 #include <array>
+#include <cstdio>
 #include <optional>
 
 namespace zerth::detail {
@@ -58,7 +59,9 @@ PasvAddress ParsePasvReply(std::string_view text) {
     parsed.result = 5;
     return parsed;
   }
-  for (std::size_t i = 0; i < 4; ++i) parsed.address += (i ? "." : "") + std::to_string(numbers[i]);
+  char address[16];  // "255.255.255.255"
+  std::snprintf(address, sizeof address, "%u.%u.%u.%u", numbers[0], numbers[1], numbers[2], numbers[3]);
+  parsed.address = address;
   parsed.result = 0;
   return parsed;
 }
