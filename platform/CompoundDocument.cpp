@@ -116,8 +116,10 @@ HRESULT Document::Open(const std::string& path, DWORD mode, std::shared_ptr<Docu
 HRESULT Document::Create(const std::string& path, DWORD mode, std::shared_ptr<Document>& out) {
   std::shared_ptr<Document> doc(new Document(path, mode));
   if (!doc->m_writable) return STG_E_INVALIDFLAG;
-  const int flags = O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_CREAT | ((mode & STGM_CREATE) ? 0 : O_EXCL);
-  doc->m_base = UniqueFd(::open(path.c_str(), flags, 0666));
+  constexpr int kFlags = O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+  doc->m_base = UniqueFd(::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0666));
+  const bool existed = !doc->m_base && errno == EEXIST && (mode & STGM_CREATE);
+  if (existed) doc->m_base = UniqueFd(::open(path.c_str(), kFlags));
   if (!doc->m_base) return OpenError();
   struct stat st {};
   if (::fstat(doc->m_base.get(), &st) != 0 || !S_ISREG(st.st_mode)) return STG_E_ACCESSDENIED;
@@ -126,9 +128,18 @@ HRESULT Document::Create(const std::string& path, DWORD mode, std::shared_ptr<Do
   doc->m_root = std::make_shared<Node>();
   doc->m_root->type = EntryType::Root;
   doc->m_root->name = u"Root Entry";
-  // The new file exists as an empty compound file from here on.
-  doc->m_modified = true;
-  if (const HRESULT hr = doc->Commit(); FAILED(hr)) return hr;
+  if (existed) {
+    // The old file stays whole until the first commit replaces it.
+    doc->m_modified = true;
+  } else {
+    // A file of our own making, with nothing in it to keep safe: the empty
+    // compound file goes straight in.
+    std::vector<std::pair<Node*, std::uint64_t>> placed;
+    if (const HRESULT hr = doc->WriteNewFile(doc->m_base.get(), placed); FAILED(hr)) {
+      ::unlink(path.c_str());
+      return hr;
+    }
+  }
   out = std::move(doc);
   return S_OK;
 }
