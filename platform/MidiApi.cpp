@@ -29,7 +29,11 @@ class MidiHandles {
     std::lock_guard lock(m_mutex);
     m_next += kHandleStep;
     handle = m_next;
-    m_open[handle] = {MidiStream::Open(std::move(device), how, reinterpret_cast<HMIDIOUT>(handle)), stream};
+    auto player = MidiStream::Open(std::move(device), how, reinterpret_cast<HMIDIOUT>(handle));
+    // A plain output has no stream to start: its clock runs from the open,
+    // so that a WAV device places its messages when they were sent.
+    if (!stream) player->Restart();
+    m_open[handle] = {std::move(player), stream};
     return MMSYSERR_NOERROR;
   }
 

@@ -87,6 +87,7 @@ TEST_F(MidiStreamTest, PauseKeepsThePositionAndRestartGoesOnFromIt) {
   // At most the 500 ms left at the pause, not the whole second again; the
   // margin is the scheduling delay of a busy machine.
   EXPECT_LT(waited.count(), 500 + 250);
+  EXPECT_TRUE(log.WaitFor(MOM_DONE, 1));
 }
 
 // Both hand every queued buffer back with MOM_DONE and turn the sounding
@@ -197,6 +198,7 @@ TEST_F(MidiStreamTest, RefusesHeadersThatAreNotReadyOrLie) {
             MIDIERR_STILLPLAYING);
   EXPECT_EQ(midiStreamOut(reinterpret_cast<HMIDISTRM>(&queued), &queued.header, sizeof(MIDIHDR)),
             MMSYSERR_INVALHANDLE);
+  EXPECT_EQ(midiStreamClose(std::exchange(stream, nullptr)), 0u);  // hands queued back while it lives
 }
 
 TEST_F(MidiStreamTest, AnEventThatOverrunsItsBufferEndsThatBufferUnread) {
@@ -237,6 +239,20 @@ TEST_F(MidiStreamTest, PropertiesAreCheckedBeforeUse) {
       EXPECT_EQ(property[1], 100u);
     }
   }
+}
+
+TEST(MidiDevices, APlainOutputTimesItsMessagesFromItsOpening) {
+  zplatform::SetMidiMapperDevice("record");
+  HMIDIOUT output = nullptr;
+  ASSERT_EQ(midiOutOpen(&output, MIDI_MAPPER, 0, 0, CALLBACK_NULL), 0u);
+  ASSERT_EQ(midiOutShortMsg(output, NoteOn(60)), 0u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_EQ(midiOutShortMsg(output, NoteOff(60)), 0u);
+  EXPECT_EQ(midiOutShortMsg(output, 0x3C), MMSYSERR_INVALPARAM) << "no status byte";
+  ASSERT_EQ(midiOutClose(output), 0u);
+  const auto got = MidiRecording();
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_GE(got[1].streamMilliseconds - got[0].streamMilliseconds, 99);
 }
 
 TEST(MidiDevices, TheMapperOpensOnlyKnownDevicesAndNumbersTheSynthesizerFirst) {
