@@ -140,5 +140,5 @@ private slots:
   }
 };
 
-QTEST_MAIN(CUT_WSClientAsyncTest)
+QTEST_GUILESS_MAIN(CUT_WSClientAsyncTest)
 #include "CUT_WSClientAsyncTest.moc"
