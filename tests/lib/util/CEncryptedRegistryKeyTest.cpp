@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <sys/wait.h>
@@ -49,15 +50,21 @@ TEST_F(EncryptedValueTest, StoresLengthByteAndPaddedCipherTextAndReadsBack) {
 // Nothing but a value this class wrote reads back; a failed read leaves the
 // caller's array and the result buffer as they were.
 TEST_F(EncryptedValueTest, RefusesWhatItCannotStoreOrRead) {
-  ASSERT_EQ(m_key.EncryptAndWrite("kept", "kept"), 1);
+  EXPECT_EQ(m_key.Open(CRegistryKey::Root::CurrentUser, "Software\\Missing"), ERROR_FILE_NOT_FOUND);
+  ASSERT_EQ(m_key.EncryptAndWrite("kept", "kept"), 1) << "a failed Open keeps the key held";
   const char* text = m_key.ReadAndDecrypt("kept");
   EXPECT_EQ(m_key.EncryptAndWrite("long", std::string(256, 'x')), 0) << "the length byte cannot say 256";
   EXPECT_EQ(m_key.EncryptAndWrite("empty", ""), 1);
   EXPECT_EQ(Stored("empty").second, std::string(1, '\0'));
-  const std::string lyingLength = "\x08" + std::string(264, 'x');  // 264 bytes would store 8
-  RegSetValueEx(m_key.GetKey(), "lying", 0, REG_BINARY, reinterpret_cast<const BYTE*>(lyingLength.data()), 265);
-  RegSetValueEx(m_key.GetKey(), "text", 0, REG_SZ, reinterpret_cast<const BYTE*>("0123456789abcdef"), 17);
-  for (const char* name : {"long", "empty", "lying", "text", "missing"}) {
+  // Sizes that belie their length bytes, and a text that would not.
+  const std::tuple<const char*, DWORD, std::string> foreign[] = {
+      {"padded", REG_BINARY, "\x03" + std::string(16, 'x')},
+      {"short", REG_BINARY, "\xc8" + std::string(8, 'x')},
+      {"text", REG_SZ, "\x0f" + std::string(15, 'x') + '\0'}};
+  for (const auto& [name, type, data] : foreign)
+    ASSERT_EQ(RegSetValueEx(m_key.GetKey(), name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                            DWORD(data.size())), 0);
+  for (const char* name : {"long", "empty", "padded", "short", "text", "missing"}) {
     Bytes data{42};
     EXPECT_EQ(m_key.ReadAndDecrypt(name, data), 0) << name;
     EXPECT_EQ(data, Bytes{42}) << name;
