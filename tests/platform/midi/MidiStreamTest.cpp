@@ -39,15 +39,15 @@ class MidiStreamTest : public testing::Test {
 };
 
 // Stream times are the scheduled ones and exact; wall-clock times may come
-// late by the scheduling delay of a busy, shared two-core machine (up to
-// 150 ms allowed) but never early.
+// late by the scheduling delay of a busy, shared two-core machine running
+// sanitizer builds in parallel (up to 300 ms allowed) but never early.
 void ExpectTimes(const std::vector<MidiRecordedMessage>& got, const std::vector<std::pair<double, DWORD>>& want) {
   ASSERT_EQ(got.size(), want.size());
   for (std::size_t i = 0; i < want.size(); ++i) {
     EXPECT_EQ(got[i].message, want[i].second) << i;
     EXPECT_NEAR(got[i].streamMilliseconds, want[i].first, 0.01) << i;
     EXPECT_GE(got[i].milliseconds, want[i].first - 1) << i;
-    EXPECT_LE(got[i].milliseconds, want[i].first + 150) << i;
+    EXPECT_LE(got[i].milliseconds, want[i].first + 300) << i;
   }
 }
 
@@ -69,11 +69,11 @@ TEST_F(MidiStreamTest, PlaysBuffersInOrderTimedByTicksAndTempoChanges) {
 }
 
 TEST_F(MidiStreamTest, PauseKeepsThePositionAndRestartGoesOnFromIt) {
-  StreamBuffer buffer{{0, NoteOn(60)}, {200, NoteOff(60)}};  // 1000 ms apart
+  StreamBuffer buffer{{0, NoteOn(60)}, {400, NoteOff(60)}};  // 2000 ms apart
   ASSERT_EQ(Queue(stream, buffer), 0u);
   ASSERT_EQ(midiStreamRestart(stream), 0u);
   RecordingOf(1);
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
   ASSERT_EQ(midiStreamPause(stream), 0u);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(MidiRecording().size(), 1u) << "nothing plays while paused";
@@ -82,11 +82,11 @@ TEST_F(MidiStreamTest, PauseKeepsThePositionAndRestartGoesOnFromIt) {
   const auto got = RecordingOf(2);
   const std::chrono::duration<double, std::milli> waited = std::chrono::steady_clock::now() - restarted;
   ASSERT_EQ(got.size(), 2u);
-  EXPECT_NEAR(got[1].streamMilliseconds, 1000, 0.01);
-  EXPECT_GE(got[1].milliseconds, 1000 + 300 - 1);
-  // At most the 500 ms left at the pause, not the whole second again; the
+  EXPECT_NEAR(got[1].streamMilliseconds, 2000, 0.01);
+  EXPECT_GE(got[1].milliseconds, 2000 + 300 - 1);
+  // At most the second left at the pause, not the whole two again; the
   // margin is the scheduling delay of a busy machine.
-  EXPECT_LT(waited.count(), 500 + 250);
+  EXPECT_LT(waited.count(), 1000 + 500);
   EXPECT_TRUE(log.WaitFor(MOM_DONE, 1));
 }
 
@@ -127,8 +127,8 @@ TEST_F(MidiStreamTest, StopAndResetHandBackEveryBufferAndSilenceTheNotes) {
     EXPECT_EQ(got[1].message, NoteOff(64));
     StreamBuffer next{{0, NoteOn(66)}};
     ASSERT_EQ(Queue(stream, next), 0u);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(MidiRecording().size(), c.pausesAtStart ? 2u : 3u);
+    if (c.pausesAtStart) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(RecordingOf(c.pausesAtStart ? 2 : 3).size(), c.pausesAtStart ? 2u : 3u);
     ASSERT_EQ(midiStreamStop(stream), 0u);
     ASSERT_TRUE(log.WaitFor(MOM_DONE, 3));
   }
