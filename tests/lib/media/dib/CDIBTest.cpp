@@ -54,7 +54,7 @@ TEST(CDIBTest, TrueColourGivesNoPaletteButDrawsAndStretches) {
   target.fill(Qt::black);
   QPainter painter(&target);
   f.dib.Draw(&painter, 1, 0, 3, 1, 3, 1);  // source columns 3 and 4; the third lies outside
-  f.dib.Draw(&painter, 0, 0, 0, 1, 0, 0);  // empty: nothing
+  f.dib.Draw(&painter, 0, 0, -1, 1, 0, 0);  // a negative size: nothing
   f.dib.Stretch(&painter, 0, 1, 4, 1, 1, 2, 2, 1);  // two pixels of the last row, doubled
   const QRgb black = qRgb(0, 0, 0), drawn[] = {black, picture.pixel(3, 1), picture.pixel(4, 1), black, picture.pixel(1, 2),
                                                 picture.pixel(1, 2), picture.pixel(2, 2), picture.pixel(2, 2)};
@@ -88,7 +88,7 @@ TEST(CDIBTest, ConvertColorRecoloursExactlyThePixelsOfTheCornerColour) {
 }
 
 TEST(CDIBTest, BadFilesAreRefusedAndReleaseWhatWasLoaded) {
-  const QByteArray good = BmpOf(Sample(5));
+  const QByteArray good = BmpOf(Sample(5)), eightBits = BmpOf(Sample(256));
   const struct { const char* name; QByteArray bytes; int result; } cases[] = {
       {"huge width", Patched(good, 18, 0x7FFFFFFF), 0}, {"huge height", Patched(good, 22, 0x40000000), 0},
       {"negative width", Patched(good, 18, quint32(-5)), 0}, {"no rows", Patched(good, 22, 0), 0},
@@ -98,6 +98,7 @@ TEST(CDIBTest, BadFilesAreRefusedAndReleaseWhatWasLoaded) {
       {"biClrUsed 257", Patched(good, 46, 257), 0}, {"core header", Patched(good, 14, 12), 0},
       {"info header past the end", Patched(good, 14, 0x7FFFFFFF), 0}, {"3 bits a pixel", Patched(good, 28, 3), 0},
       {"not BM", Patched(good, 0, 0), 0}, {"empty", QByteArray(), 0},
+      {"run-length, 5000 x 5000", Patched(Patched(Patched(eightBits, 18, 5000), 22, 5000), 30, BI_RLE8), 0},
       {"bfSize too large", Patched(good, 2, 0x7FFFFFFF), 1}, {"bfSize too small", Patched(good, 2, 1), 1}};
   QTemporaryDir dir;
   for (const auto& c : cases) {
