@@ -7,30 +7,21 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <map>
-#include <string>
 #include <thread>
 
 namespace {
 
-std::map<std::string, std::string> ServerEnv() {
-  std::map<std::string, std::string> values;
-  std::ifstream in(ZERTH_HTTP_SERVERS_ENV);
-  for (std::string line; std::getline(in, line);)
-    if (const auto equals = line.find('='); equals != std::string::npos)
-      values[line.substr(0, equals)] = line.substr(equals + 1);
-  return values;
-}
-
 class HttpTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    ASSERT_FALSE(env.empty()) << ZERTH_HTTP_SERVERS_ENV " is missing: run the tests with ctest";
+    std::ifstream in(ZERTH_HTTP_SERVERS_ENV);
+    for (std::string line; std::getline(in, line);) env[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
+    ASSERT_TRUE(env.count("HTTP_PORT")) << ZERTH_HTTP_SERVERS_ENV " is missing: run the tests with ctest";
     ASSERT_EQ(client.SetPort(std::stoi(env["HTTP_PORT"])), 0);
   }
   std::string Body() const {
@@ -39,59 +30,51 @@ protected:
     return body;
   }
   std::string File(const std::string& name) { return testenv::ReadFile(env["HTTP_ROOT"] + "/" + name); }
-  std::string Upstream() { return "127.0.0.1:" + env["HTTP_PORT"]; }
-  void UseProxy() {
-    ASSERT_EQ(client.SetProxy("127.0.0.1"), 0);
-    ASSERT_EQ(client.SetPort(std::stoi(env["PROXY_PORT"])), 0);
-    client.UseProxyServer(1);
+  std::string Echo(const std::string& request, const std::string& host, const char* tag = "") {
+    return "request=" + request + " HTTP/1.0\nhost=" + host + "\nvia=\nx-test=" + tag + "\n";
   }
 
-  std::map<std::string, std::string> env = ServerEnv();
+  std::map<std::string, std::string> env;
   CUT_HTTPClient client;
   testenv::TempDir temp;
 };
 
 TEST_F(HttpTest, GetStoresHeaderAndTextBodyRefusesOtherBodiesAndBadUrls) {
+  const std::string longPath = "http://127.0.0.1/" + std::string(254, 'a');  // 255 characters of path
   const struct {
-    const char* url;
+    std::string url;
     int result, status;
-    const char* file;  // the expected body; null: none stored
+    const char* file;  // the expected body; null: none (or nginx's error page)
   } cases[] = {
       {"http://127.0.0.1/plain.txt", 0, 200, "plain.txt"},
       {"HTTP://127.0.0.1\\index.html", 0, 200, "index.html"},  // a backslash counts as '/'
       {"127.0.0.1/plain.txt", 0, 200, "plain.txt"},
       {"http://127.0.0.1", 0, 200, "index.html"},  // no path: the root
       {"http://127.0.0.1/data.bin", 5, 200, nullptr},
-      {"http://127.0.0.1/missing.html", 0, 404, nullptr},
+      {longPath, 0, 404, nullptr},
+      {longPath + "a", 3, -1, nullptr},
       {"http://127.0.0.1:80/plain.txt", 3, -1, nullptr},  // the port is not part of the host
       {"http://127.0.0.1:80/plain.txt", 3, -1, nullptr},  // a host not found is looked up again
       {"http://127.0.0.1/plain.txt HTTP/1.0\r\nX-Evil: 1\r\n", 3, -1, nullptr},
       {"http://127.0.0.1/a b", 3, -1, nullptr},
-      {nullptr, 3, -1, nullptr},
   };
-  std::string longUrl = "http://127.0.0.1/" + std::string(255, 'a');
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.url ? c.url : "(null)");
-    EXPECT_EQ(client.GET(c.url), c.result);
-    EXPECT_EQ(client.GetServerErrorCode(), c.status);
+    EXPECT_EQ(client.GET(c.url.c_str()), c.result) << c.url;
+    EXPECT_EQ(client.GetServerErrorCode(), c.status) << c.url;
     EXPECT_EQ(client.IsGoodHttpErrorCode(), c.status == 404 ? 0 : 1);
-    EXPECT_EQ(Body(), c.file ? File(c.file) : c.status == 404 ? Body() : "");
+    EXPECT_EQ(Body(), c.file ? File(c.file) : c.status == 404 ? Body() : "") << c.url;
   }
-  EXPECT_EQ(client.GET(longUrl.c_str()), 3);  // 256 characters of path
-  EXPECT_EQ(client.GET(longUrl.substr(0, longUrl.size() - 1).c_str()), 0);
-  EXPECT_EQ(client.GetServerErrorCode(), 404);
 }
 
 TEST_F(HttpTest, SecondGetReplacesTheHostLineAndKeepsOtherTags) {
   ASSERT_EQ(client.AddSendHeaderTag("X-Test: kept"), 1);
   for (const char* host : {"127.0.0.1", "127.0.0.1", "localhost"}) {
     ASSERT_EQ(client.GET((std::string("http://") + host + "/echo").c_str()), 0);
-    EXPECT_EQ(client.GetServerErrorCode(), 200) << host;  // two Host lines: 400
-    EXPECT_EQ(Body(), "request=GET /echo HTTP/1.0\nhost=" + std::string(host) + "\nvia=\nx-test=kept\n");
+    EXPECT_EQ(Body(), Echo("GET /echo", host, "kept"));  // two Host lines: 400
   }
 }
 
-TEST_F(HttpTest, GetToFileHeadAndHeaderLookUps) {
+TEST_F(HttpTest, GetToFileHeadHeaderLookUpsAndSaving) {
   const std::string saved = temp.str() + "/saved.bin";
   ASSERT_EQ(client.GET("http://127.0.0.1/data.bin", saved.c_str()), 0);
   EXPECT_EQ(testenv::ReadFile(saved), File("data.bin"));
@@ -113,7 +96,7 @@ TEST_F(HttpTest, GetToFileHeadAndHeaderLookUps) {
 TEST_F(HttpTest, CommandLinesSendTheirVersionHostAndData) {
   ASSERT_EQ(client.AddSendHeaderTag("Content-Length: 3\r\n"), 1);
   EXPECT_EQ(client.CommandLine("POST", "http://127.0.0.1/echo", "a=1"), 0);
-  EXPECT_EQ(Body(), "request=POST /echo HTTP/1.0\nhost=127.0.0.1\nvia=\nx-test=\n");
+  EXPECT_EQ(Body(), Echo("POST /echo", "127.0.0.1"));
   client.ClearSendHeaderTags();
   EXPECT_EQ(client.CommandLine("DELETE", "http://127.0.0.1/plain.txt"), 0);
   EXPECT_EQ(client.GetServerErrorCode(), 405);
@@ -122,122 +105,103 @@ TEST_F(HttpTest, CommandLinesSendTheirVersionHostAndData) {
 }
 
 TEST_F(HttpTest, SettingsRefuseWhatDoesNotFit) {
-  EXPECT_EQ(client.SetProxy(nullptr), 1);
-  EXPECT_EQ(client.SetProxy(std::string(256, '1').c_str()), 1);
-  EXPECT_EQ(client.SetProxy("127.0.0.1\r\nX: y"), 1);
-  EXPECT_EQ(client.SetPort(-1), 1);
-  EXPECT_EQ(client.SetPort(65536), 1);
-  EXPECT_EQ(client.MaxLinesToStore(0), 1);
-  EXPECT_EQ(client.AddSendHeaderTag("X-A: 1\r\nX-B: 2"), 0);
-  EXPECT_EQ(client.AddSendHeaderTag("X-A: 1\nX-B: 2\r\n"), 0);
+  const std::string longProxy(256, '1');
+  for (const char* proxy : {static_cast<const char*>(nullptr), "127.0.0.1\r\nX: y", longProxy.c_str()})
+    EXPECT_EQ(client.SetProxy(proxy), 1);
+  EXPECT_EQ(client.SetPort(-1) + client.SetPort(65536) + client.MaxLinesToStore(0), 3);
+  EXPECT_EQ(client.AddSendHeaderTag("X-Test: 1\r\nX-B: 2"), 0);
+  EXPECT_EQ(client.AddSendHeaderTag("X-Test: 1\nX-B: 2\r\n"), 0);
   ASSERT_EQ(client.GET("http://127.0.0.1/echo"), 0);  // the port kept, no tag added
-  EXPECT_EQ(Body(), "request=GET /echo HTTP/1.0\nhost=127.0.0.1\nvia=\nx-test=\n");
+  EXPECT_EQ(Body(), Echo("GET /echo", "127.0.0.1"));
   ASSERT_EQ(client.SetPort(1), 0);  // nobody listens there
   EXPECT_EQ(client.GET("http://127.0.0.1/echo"), 1);
 }
 
 TEST_F(HttpTest, TagScansOfARealPageKeepEachKindApart) {
+  const auto tag = [this](int (CUT_HTTPClient::*get)(int, char*, int), int index, int maxLen = 64) {
+    char value[64] = "";
+    const int result = (client.*get)(index, value, maxLen);
+    return result == 0 ? std::string(value) : "#" + std::to_string(result);
+  };
   ASSERT_EQ(client.GET("http://127.0.0.1/index.html"), 0);
-  char value[64];
   EXPECT_EQ(client.GetMetaTagCount(), 2);
   EXPECT_EQ(client.GetLinkTagCount(), 4);  // hhref= is none
   EXPECT_EQ(client.GetMetaTagCount(), 2);  // not the link count
-  const char* links[] = {"first.html", "second.html", "third.html", "split.html"};
-  for (int i = 0; i < 4; ++i) {
-    ASSERT_EQ(client.GetMetaTag(0, value, sizeof value), 0);  // the list now holds meta positions
-    EXPECT_STREQ(value, "A page for the HTTP client");
-    ASSERT_EQ(client.GetLinkTag(i, value, sizeof value), 0);
-    EXPECT_STREQ(value, links[i]);
+  const char* links[] = {"first.html", "second.html", "third.html", "split.html", "#1"};
+  for (int i = 0; i < 5; ++i) {  // the list holds meta positions before each link
+    EXPECT_EQ(tag(&CUT_HTTPClient::GetMetaTag, 0), "A page for the HTTP client");
+    EXPECT_EQ(tag(&CUT_HTTPClient::GetLinkTag, i), links[i]);
   }
-  EXPECT_EQ(client.GetLinkTag(4, value, sizeof value), 1);
-  EXPECT_EQ(client.GetLinkTag(1, value, 11), 2);  // "second.html" needs 12
-  EXPECT_EQ(client.GetMetaTag(1, value, sizeof value), 0);
-  EXPECT_STREQ(value, "zerth, http, test");
+  EXPECT_EQ(tag(&CUT_HTTPClient::GetLinkTag, 1, 11), "#2");  // "second.html" needs 12
+  EXPECT_EQ(tag(&CUT_HTTPClient::GetMetaTag, 1), "zerth, http, test");
   EXPECT_EQ(client.GetImageTagCount(), 3);
   EXPECT_EQ(client.GetAltTagCount(), 2);
   EXPECT_EQ(client.GetFrameTagCount(), 0);
   ASSERT_EQ(client.GET("http://127.0.0.1/frames.html"), 0);
   EXPECT_EQ(client.GetFrameTagCount(), 2);
-  ASSERT_EQ(client.GetFrameTag(1, value, sizeof value), 0);
-  EXPECT_STREQ(value, "right.html");
+  EXPECT_EQ(tag(&CUT_HTTPClient::GetFrameTag, 1), "right.html");
 }
 
 TEST_F(HttpTest, ProxyFormsThroughTinyproxy) {
-  UseProxy();
-  for (const std::string& url : {"http://" + Upstream() + "/echo", Upstream() + "/echo"}) {
+  const std::string upstream = "127.0.0.1:" + env["HTTP_PORT"], saved = temp.str() + "/saved.bin";
+  ASSERT_EQ(client.SetProxy("127.0.0.1"), 0);
+  ASSERT_EQ(client.SetPort(std::stoi(env["PROXY_PORT"])), 0);
+  client.UseProxyServer(1);
+  for (const std::string& url : {"http://" + upstream + "/echo", upstream + "/echo"}) {
     ASSERT_EQ(client.GET(url.c_str()), 0) << url;
-    EXPECT_EQ(client.GetServerErrorCode(), 200);
-    EXPECT_EQ(Body().rfind("request=GET /echo HTTP/1.0\nhost=" + Upstream() + "\nvia=1.0 ", 0), 0u) << Body();
+    EXPECT_EQ(Body().rfind("request=GET /echo HTTP/1.0\nhost=" + upstream + "\nvia=1.0 ", 0), 0u) << Body();
   }
-  const std::string saved = temp.str() + "/saved.bin";
-  ASSERT_EQ(client.GET(("http://" + Upstream() + "/data.bin").c_str(), saved.c_str()), 0);
+  ASSERT_EQ(client.GET(("http://" + upstream + "/data.bin").c_str(), saved.c_str()), 0);
   EXPECT_EQ(testenv::ReadFile(saved), File("data.bin"));
-  ASSERT_EQ(client.HEAD((Upstream() + "/plain.txt").c_str()), 0);
+  ASSERT_EQ(client.HEAD((upstream + "/plain.txt").c_str()), 0);
   EXPECT_STREQ(client.GetLengthFromHeader(), "Content-Length: 51");
-  ASSERT_EQ(client.CommandLine("DELETE", ("http://" + Upstream() + "/plain.txt").c_str()), 0);
+  ASSERT_EQ(client.CommandLine("DELETE", ("http://" + upstream + "/plain.txt").c_str()), 0);
   EXPECT_EQ(client.GetServerErrorCode(), 405);  // nginx's answer, not the proxy's 400
 }
 
-// A listener of our own for what no real server does on demand: it answers
-// one connection with head, then sends tail until the client goes, or, with
-// an empty tail, waits for the client to close.
-class MisbehavingServer {
-public:
-  MisbehavingServer(std::string head, std::string tail) : m_listener(::socket(AF_INET, SOCK_STREAM, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), size);
-    ::listen(m_listener, 1);
-    ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &size);
-    port = ntohs(address.sin_port);
-    m_thread = std::thread([this, head, tail] {
-      const int peer = ::accept(m_listener, nullptr, nullptr);
-      char request[4096];
-      if (peer < 0 || ::recv(peer, request, sizeof request, 0) <= 0) return;
-      bool open = ::send(peer, head.data(), head.size(), MSG_NOSIGNAL) > 0;
-      while (open) open = tail.empty() ? ::recv(peer, request, sizeof request, 0) > 0
-                                       : ::send(peer, tail.data(), tail.size(), MSG_NOSIGNAL) > 0;
-      ::close(peer);
-    });
-  }
-  ~MisbehavingServer() {
-    ::shutdown(m_listener, SHUT_RDWR);  // wakes accept when the client never came
-    m_thread.join();
-    ::close(m_listener);
-  }
-  int port = 0;
-
-private:
-  int m_listener;
-  std::thread m_thread;
-};
+// What no real server does on demand: one connection answered with head,
+// then tail sent until the client goes (or, with no tail, kept open until it does).
+void Misbehave(int listener, std::string head, std::string tail) {
+  const int peer = ::accept(listener, nullptr, nullptr);
+  char request[4096];
+  bool open = peer >= 0 && ::recv(peer, request, sizeof request, 0) > 0 &&
+              ::send(peer, head.data(), head.size(), MSG_NOSIGNAL) > 0;
+  while (open)
+    open = tail.empty() ? ::recv(peer, request, sizeof request, 0) > 0
+                        : ::send(peer, tail.data(), tail.size(), MSG_NOSIGNAL) > 0;
+  if (peer >= 0) ::close(peer);
+}
 
 TEST_F(HttpTest, EndlessOrNeverClosingServerEndsWithinTheLineLimit) {
   const std::string text = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n";
   const struct {
-    const char* name;
     std::string head, tail;
     int result, headerLines;
     long bodyLines;
   } cases[] = {
-      {"endless lines", text, std::string(1000, 'x') + "\r\n", 0, 2, 100},
-      {"endless line", text, std::string(4096, 'x'), 0, 2, 100},
-      {"endless header line", "HTTP/1.0 200 OK\r\nX-Long: ", std::string(4096, 'x'), 5, 2, 0},
-      {"endless header", "HTTP/1.0 200 OK\r\n", "X-Line: x\r\n", 5, 100, 0},
-      {"never closing", text + "<p>one</p>\r\n", "", 0, 2, 1},
-      {"HEAD, endless", "HEAD", text, 0, 2, 0},
+      {text, std::string(1000, 'x') + "\r\n", 0, 2, 100},                 // endless lines
+      {text, std::string(4096, 'x'), 0, 2, 100},                          // an endless line
+      {"HTTP/1.0 200 OK\r\nX-Long: ", std::string(4096, 'x'), 5, 2, 0},  // an endless header line
+      {"HTTP/1.0 200 OK\r\n", "X-Line: x\r\n", 5, 100, 0},                // an endless header
+      {text + "<p>one</p>\r\n", "", 0, 2, 1},                             // never closing
+      {"HEAD", text, 0, 2, 0},                                            // HEAD, endless
   };
   ASSERT_EQ(client.MaxLinesToStore(100), 0);
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const bool head = c.head == "HEAD";
-    MisbehavingServer server(head ? text : c.head, c.tail);
-    ASSERT_EQ(client.SetPort(server.port), 0);
-    EXPECT_EQ(head ? client.HEAD("http://127.0.0.1/") : client.GET("http://127.0.0.1/"), c.result);
-    EXPECT_EQ(client.GetHeaderLineCount(), c.headerLines);
-    EXPECT_EQ(client.GetBodyLineCount(), c.bodyLines);
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t size = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+    std::thread server(Misbehave, listener, c.head == "HEAD" ? text : c.head, c.tail);
+    client.SetPort(ntohs(address.sin_port));
+    EXPECT_EQ(c.head == "HEAD" ? client.HEAD("http://127.0.0.1/") : client.GET("http://127.0.0.1/"), c.result) << c.head;
+    ::shutdown(listener, SHUT_RDWR);  // wakes accept when the client never came
+    server.join();
+    ::close(listener);
+    EXPECT_EQ(client.GetHeaderLineCount(), c.headerLines) << c.head;
+    EXPECT_EQ(client.GetBodyLineCount(), c.bodyLines) << c.head;
     for (int i = 0; i < client.GetHeaderLineCount(); ++i) EXPECT_LE(std::strlen(client.GetHeaderLine(i)), 511u);
     for (long i = 0; i < client.GetBodyLineCount(); ++i) EXPECT_LE(std::strlen(client.GetBodyLine(i)), 511u);
   }
