@@ -1,10 +1,12 @@
 // CUT_FTPClient: the FTP conversation over two CUT_WSClient connections.
 // Commands and replies go through Command and GetResponseCode, data through
-// TransferActive/TransferPassive and GetDirInfo/GetDirInfoPASV; the listing
-// lines are parsed by FtpListingLine, the PASV reply by FtpPasvReply.
+// TransferActive/TransferPassive and GetDirInfo/GetDirInfoPASV; downloads are
+// written by FtpDownload, listing lines parsed by FtpListingLine, the PASV
+// reply by FtpPasvReply.
 #include <zerth/CUT_FTPClient.h>
 
 #include "../util/VerboseTrace.h"
+#include "FtpDownload.h"
 #include "FtpListingLine.h"
 #include "FtpPasvReply.h"
 
@@ -461,10 +463,10 @@ int CUT_FTPClient::TransferPassive(Direction direction, const char* remoteFile, 
 }
 
 bool CUT_FTPClient::MoveData(Direction direction, const char* localFile) {
-  long bytes = 0;
-  if (direction == Direction::Download) return m_wsData.ReceiveToFile(OrEmpty(localFile), 1, &bytes) == 0;
+  if (direction == Direction::Download) return zerth::detail::DownloadToFile(m_wsData, localFile);
   const long size = IsRegularFile(localFile) ? FileSize(localFile) : -1;
   // SendFile reports a cancel as success: the count tells.
+  long bytes = 0;
   return m_wsData.SendFile(localFile, &bytes) == 0 && (size < 0 || bytes == size);
 }
 

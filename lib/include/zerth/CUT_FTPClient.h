@@ -27,6 +27,10 @@
 //  - A PASV reply with fewer than six numbers gives 3, a host number that is
 //    not 0 to 255 gives 4, a port number that is not 0 to 255 (or port 0)
 //    gives 5.
+//  - A download goes to a new file beside localFile that replaces it only
+//    once every byte has come: a failed or cancelled download leaves an
+//    existing file as it was. It is received in 256 KiB blocks (the progress
+//    callback is called after each), at the speed of a plain copy.
 //  - A transfer whose bytes did not all move (the local file cannot be
 //    opened, read or written, the data connection broke, the progress
 //    callback cancelled) gives 5 even when the server's final reply is 2xx;
@@ -101,7 +105,7 @@ public:
   // Sends QUIT (connected or not) and closes both connections; 0.
   int Close();
 
-  // Download into localFile (created or truncated). 0; 1 no data port;
+  // Download into localFile (replaced once all has come, see above). 0; 1 no data port;
   // 2 PORT refused (passive: PASV refused); 3 RETR refused (passive: bad
   // PASV reply too); 4 the server did not connect within 5 s (passive: the
   // address is not valid); 5 the final reply was not 2xx or the bytes did

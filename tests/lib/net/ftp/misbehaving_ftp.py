@@ -1,44 +1,35 @@
 #!/usr/bin/python3
-"""A misbehaving FTP server on 127.0.0.2:21 for the faults no real server
-shows on demand. The user name chooses what goes wrong after login:
-  endless        NOOP is answered with a line that never ends
-  endless-ml     NOOP is answered with a multi-line reply that never ends
-  longline       NOOP is answered with a 1000-character line, then normally
-  pasv:TEXT      PASV is answered "227 TEXT"
-  list-many      a passive LIST sends 102,400 lines, then 226
-  list-longline  a passive LIST sends one line of 69,632 bytes, then 226"""
+"""A misbehaving FTP server on 127.0.0.2:21; the user name chooses the fault:
+endless / endless-ml: NOOP gets a line / a multi-line reply without end;
+longline: NOOP gets a 1000-character line once; pasv:TEXT: PASV gets
+"227 TEXT"; list-many / list-longline: a passive LIST sends 102,400 lines /
+one line of 69,632 bytes, then 226."""
 import itertools
 import socket
 import socketserver
+
+
+def send(sock, chunk, times=None):
+    try:
+        for _ in itertools.repeat(None, *([times] if times else [])):
+            sock.sendall(chunk)
+    except OSError:
+        pass
 
 
 class Control(socketserver.StreamRequestHandler):
     def reply(self, text):
         self.wfile.write(text.encode("latin-1") + b"\r\n")
 
-    def send(self, sock, first, chunk, times=None):
-        try:
-            sock.sendall(first)
-            for _ in itertools.repeat(None, *([times] if times else [])):
-                sock.sendall(chunk)
-        except OSError:
-            pass
-
     def handle(self):
         self.reply("220 Misbehaving.")
         user, data = "", None
         for raw in self.rfile:
             verb, _, arg = raw.decode("latin-1").rstrip("\r\n").partition(" ")
-            verb = verb.upper()
             if verb == "USER":
                 user = arg
-                self.reply("331 Password.")
-            elif verb == "PASS":
-                self.reply("230 In.")
-            elif verb == "NOOP" and user == "endless":
-                return self.send(self.connection, b"200 ", b"x" * 65536)
-            elif verb == "NOOP" and user == "endless-ml":
-                return self.send(self.connection, b"", b"200-more\r\n" * 1000)
+            if verb == "NOOP" and user in ("endless", "endless-ml"):
+                return send(self.connection, b"200 " + b"x" * 65536 if user == "endless" else b"200-more\r\n" * 1000)
             elif verb == "NOOP" and user == "longline":
                 self.reply("200 " + "x" * 1000)
                 user = ""
@@ -50,20 +41,15 @@ class Control(socketserver.StreamRequestHandler):
                 self.reply("227 Entering Passive Mode (127,0,0,1,%d,%d)." % (port >> 8, port & 255))
             elif verb == "LIST" and data:
                 self.reply("150 Here it comes.")
-                conn, _ = data.accept()
-                line = b"-rw-r--r-- 1 ann ann 1 Jan 01 2000 f\r\n" if user == "list-many" else b"x"
-                self.send(conn, b"", line * 4096, 25 if user == "list-many" else 17)
+                conn = data.accept()[0]
+                many = user == "list-many"
+                send(conn, (b"-rw-r--r-- 1 ann ann 1 Jan 01 2000 f\r\n" if many else b"x") * 4096, 25 if many else 17)
                 conn.close()
                 self.reply("226 Done.")
-            elif verb == "QUIT":
-                return self.reply("221 Bye.")
             else:
-                self.reply("200 OK.")
+                self.reply({"USER": "331 Password.", "PASS": "230 In.", "QUIT": "221 Bye."}.get(verb, "200 OK."))
 
 
-class Server(socketserver.ThreadingTCPServer):
-    allow_reuse_address = True
-    daemon_threads = True
-
-
-Server(("127.0.0.2", 21), Control).serve_forever()
+socketserver.ThreadingTCPServer.allow_reuse_address = True
+socketserver.ThreadingTCPServer.daemon_threads = True
+socketserver.ThreadingTCPServer(("127.0.0.2", 21), Control).serve_forever()
