@@ -14,6 +14,7 @@
 #include <fcntl.h>
 
 #include <algorithm>
+#include <bit>
 #include <array>
 #include <cerrno>
 #include <cmath>
@@ -23,6 +24,9 @@
 
 namespace zplatform::midi {
 namespace {
+
+// The synthesizer's samples go to the file as they are in memory.
+static_assert(std::endian::native == std::endian::little, "WAV samples are little-endian");
 
 constexpr std::size_t kHeaderSize = 44;
 constexpr std::uint64_t kBytesPerFrame = MidiSynth::kChannels * sizeof(std::int16_t);
@@ -103,7 +107,6 @@ class WavDevice final : public MidiDevice {
       const std::size_t frames = static_cast<std::size_t>(std::min<std::uint64_t>(kChunkFrames, frame - m_frames));
       const std::span<std::int16_t> samples(chunk.data(), frames * MidiSynth::kChannels);
       m_synth->Render(samples);
-      // WAV samples are little-endian, as this machine's are.
       if (!WriteFully(m_file.get(), std::string_view(reinterpret_cast<const char*>(samples.data()),
                                                      samples.size_bytes())))
         return Fail(std::strerror(errno));
