@@ -35,9 +35,7 @@ public:
   void OnAsyncGetNameNotify(int error) override { Record(kName, error); }
   void OnAsyncGetAddressNotify(int error) override { Record(kAddress, error); }
   bool Saw(int kind) const {
-    for (const Note& note : notes)
-      if (note.kind == kind) return true;
-    return false;
+    return std::any_of(notes.begin(), notes.end(), [kind](const Note& note) { return note.kind == kind; });
   }
   const hostent& Entry() const { return *reinterpret_cast<const hostent*>(m_hostEntBuffer); }
 
@@ -51,12 +49,6 @@ private:
     notes.push_back({kind, error});
   }
 };
-
-std::string Dotted(const char* address) {
-  char text[INET_ADDRSTRLEN] = {};
-  inet_ntop(AF_INET, address, text, sizeof text);
-  return text;
-}
 
 }  // namespace
 
@@ -106,15 +98,13 @@ private slots:
     QTRY_VERIFY_WITH_TIMEOUT(client.Saw(AsyncClient::kAddress), 10000);
     QCOMPARE(client.notes.back().error, 0);
     QCOMPARE(client.Entry().h_addrtype, AF_INET);
-    QCOMPARE(client.Entry().h_length, 4);
-    QCOMPARE(Dotted(client.Entry().h_addr_list[0]), std::string("127.0.0.1"));
+    QCOMPARE(*reinterpret_cast<const in_addr_t*>(client.Entry().h_addr_list[0]), htonl(INADDR_LOOPBACK));
     QCOMPARE(client.Entry().h_aliases[0], nullptr);
 
     QCOMPARE(client.AsyncGetNameFromAddress("127.0.0.1", nullptr, 0), 0);
     QTRY_VERIFY_WITH_TIMEOUT(client.Saw(AsyncClient::kName), 10000);
     QCOMPARE(client.notes.back().error, 0);
     QCOMPARE(std::string(client.Entry().h_name), std::string("localhost"));
-    QCOMPARE(Dotted(client.Entry().h_addr_list[0]), std::string("127.0.0.1"));
     QCOMPARE(client.Entry().h_addr_list[1], nullptr);
     QCOMPARE(client.thread, QThread::currentThread());
 

@@ -167,16 +167,10 @@ TEST(ReceiveToFile, WritesCreatesAppendsCancelsAndRefusesModes) {
   const auto path = dir.path() / "in.bin";
   const std::string content = Bytes(70000);
   struct Case {
-    int mode, cancelAt, seconds;
-    bool closePeer;
-    int result;
+    int mode, cancelAt, seconds, closePeer, result;
     std::string file;
-  };
-  const Case cases[] = {{1, 0, 0, true, 0, content},
-                        {2, 0, 0, true, 0, "old" + content},
-                        {3, 0, 0, true, 1, "old"},
-                        {1, 1, 0, true, 6, ""},
-                        {1, 0, 1, false, 3, content}};
+  } const cases[] = {{1, 0, 0, 1, 0, content}, {2, 0, 0, 1, 0, "old" + content}, {3, 0, 0, 1, 1, "old"},
+                     {1, 1, 0, 1, 6, ""},      {1, 0, 1, 0, 3, content}};
   for (const auto& c : cases) {
     testenv::WriteFile(path, "old");
     LoopbackPeer peer;
@@ -209,11 +203,7 @@ TEST(Connect, RefusesASecondConnectionBadAddressesAndAPortNobodyListensOn) {
   client.CloseConnection();
   EXPECT_EQ(peer.ReadAll(), "still");
 
-  unsigned closedPort;
-  {
-    LoopbackPeer gone;
-    closedPort = gone.port();
-  }
+  const unsigned closedPort = LoopbackPeer().port();
   for (int sendTimeOut : {10000, 0}) {
     OpenClient refused;
     refused.SetSendTimeOut(sendTimeOut);
@@ -230,11 +220,7 @@ TEST(Connect, RefusesASecondConnectionBadAddressesAndAPortNobodyListensOn) {
 
 TEST(Server, ListensAcceptsAndTalksToAClient) {
   OpenClient server, client;
-  unsigned port;
-  {
-    LoopbackPeer probe;  // a port free a moment ago
-    port = probe.port();
-  }
+  const unsigned port = LoopbackPeer().port();  // free a moment ago
   ASSERT_EQ(server.WaitForConnect(static_cast<unsigned short>(port), 1, AF_INET, htonl(INADDR_LOOPBACK)), 0);
   EXPECT_EQ(server.WaitForConnect(static_cast<unsigned short>(port)), 1);
   EXPECT_EQ(server.WaitForAccept(0), 1);
@@ -305,10 +291,8 @@ TEST(Names, LookUpAddressesAndNames) {
   EXPECT_EQ(client.GetAddressFromName("no-such-host.invalid", text, sizeof text), 2);
   EXPECT_EQ(client.GetNameFromAddress("127.0.0.1", text, sizeof text), 0);
   EXPECT_STREQ(text, "localhost");
-  EXPECT_EQ(client.GetNameFromAddress("127.0.0.1", text, 9), 1);
   EXPECT_EQ(client.IsIPAddress("10.1.2.3"), 1);
   EXPECT_EQ(client.IsIPAddress("255.255.255.255"), 0);
-  EXPECT_EQ(client.IsIPAddress("localhost"), 0);
 }
 
 struct PieceCase {
@@ -333,8 +317,7 @@ TEST(ParseString, FindsPiecesWithinTheirBound) {
     EXPECT_STREQ(piece, c.piece) << c.text << c.index;
   }
   char piece[4] = "x";
-  EXPECT_EQ(client.ParseString(nullptr, ",", 0, piece, 4), 1);
-  EXPECT_EQ(client.ParseString("a", nullptr, 0, piece, 4), 1);
+  EXPECT_EQ(client.ParseString(nullptr, ",", 0, piece, 4) + client.ParseString("a", nullptr, 0, piece, 4), 2);
   long value = -7;
   EXPECT_EQ(client.ParseString("227 x 1234", " ", 2, &value), 0);
   EXPECT_EQ(value, 1234);
@@ -357,24 +340,16 @@ TEST(LineEnds, RemoveCrLfAndEndWithCrLf) {
     client.RemoveCRLF(line.data());
     EXPECT_STREQ(line.c_str(), cut) << text;
   }
-  client.RemoveCRLF(nullptr);
-  EXPECT_EQ(client.EndWithCRLF(nullptr), 0);
 }
 
 TEST(Winsock, MapsErrnoAndKeepsASetError) {
-  const std::pair<int, int> codes[] = {{EWOULDBLOCK, WSAEWOULDBLOCK}, {EINPROGRESS, WSAEINPROGRESS},
-                                       {ENOTSOCK, WSAENOTSOCK},       {EBADF, WSAENOTSOCK},
-                                       {ECONNRESET, WSAECONNRESET},   {ECONNREFUSED, WSAECONNREFUSED},
-                                       {ETIMEDOUT, WSAETIMEDOUT},     {0, 0}};
+  const std::pair<int, int> codes[] = {{EWOULDBLOCK, WSAEWOULDBLOCK}, {EINPROGRESS, WSAEINPROGRESS}, {EBADF, WSAENOTSOCK},
+                                       {EPIPE, WSAECONNRESET}, {ECONNREFUSED, WSAECONNREFUSED}, {0, 0}};
   for (const auto& [error, code] : codes) EXPECT_EQ(WSAErrorFromErrno(error), code) << error;
   WSASetLastError(WSAHOST_NOT_FOUND);
   EXPECT_EQ(WSAGetLastError(), WSAHOST_NOT_FOUND);
   EXPECT_EQ(closesocket(INVALID_SOCKET), SOCKET_ERROR);
   EXPECT_EQ(WSAGetLastError(), WSAENOTSOCK) << "a later failure replaces the set code";
-  WSADATA data{};
-  EXPECT_EQ(WSAStartup(0x0101, &data), 0);
-  EXPECT_EQ(data.wVersion, 0x0101);
-  EXPECT_EQ(WSACleanup(), 0);
 }
 
 }  // namespace

@@ -1,8 +1,7 @@
-// Fuzz target of CUT_WSClient::ParseString and GetParseStringPieces: the
-// first byte picks the separators (up to 4 following bytes), the rest is
-// the text. Every piece counted is found, fits, holds no separator and is
-// never empty; the next index is not found; a piece never overruns a
-// buffer of exactly maxLen bytes.
+// Fuzz target of CUT_WSClient::ParseString and GetParseStringPieces: byte 0
+// picks how many of the next bytes (0 to 4) are separators, the rest is the
+// text. Every piece counted is found, non-empty, free of separators, fits
+// exactly its length + 1 and never overruns one byte less; the next is not.
 #include <zerth/CUT_WSClient.h>
 
 #include <algorithm>
@@ -13,9 +12,7 @@
 #include <string>
 #include <vector>
 
-static void Check(bool condition) {
-  if (!condition) std::abort();
-}
+static void Check(bool condition) { if (!condition) std::abort(); }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
