@@ -46,19 +46,17 @@ TEST(CDIBTest, BuildsThePaletteFromTheColourTableAndKeepsThePixels) {
   }
 }
 
-TEST(CDIBTest, TrueColourGivesNoPaletteButDrawsAndStretches) {
+TEST(CDIBTest, TrueColourGivesNoPaletteButDraws) {
   const QImage picture = Rgb(Sample(9));
   Loaded f(BmpOf(picture));
   EXPECT_TRUE(!f.result && !f.dib.IsPaletteLoaded() && !f.dib.GetPalette() && !f.dib.GetWidth());
-  QImage target(4, 2, QImage::Format_RGB32);
-  target.fill(Qt::black);
+  QImage target(6, 3, QImage::Format_RGB32), expected(6, 3, QImage::Format_RGB32);
+  target.fill(Qt::black), expected.fill(Qt::black);
   QPainter painter(&target);
-  f.dib.Draw(&painter, 1, 0, 3, 1, 3, 1);  // source columns 3 and 4; the third lies outside
+  f.dib.Draw(&painter, 1, 1, 6, 3, 0, 1);  // the image's last two rows; what lies outside it stays
   f.dib.Draw(&painter, 0, 0, -1, 1, 0, 0);  // a negative size: nothing
-  f.dib.Stretch(&painter, 0, 1, 4, 1, 1, 2, 2, 1);  // two pixels of the last row, doubled
-  const QRgb black = qRgb(0, 0, 0), drawn[] = {black, picture.pixel(3, 1), picture.pixel(4, 1), black, picture.pixel(1, 2),
-                                                picture.pixel(1, 2), picture.pixel(2, 2), picture.pixel(2, 2)};
-  for (int i = 0; i < 8; ++i) EXPECT_EQ(target.pixel(i % 4, i / 4), drawn[i]);
+  for (int i = 0; i < 10; ++i) expected.setPixel(i % 5 + 1, i / 5 + 1, picture.pixel(i % 5, i / 5 + 1));
+  EXPECT_EQ(target, expected);
 }
 
 TEST(CDIBTest, LargerInfoHeadersAreRefusedFromFilesAndAcceptedAsResources) {
