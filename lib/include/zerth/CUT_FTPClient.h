@@ -23,7 +23,8 @@
 //    and the control connection is closed (it is out of step). The reply
 //    list keeps the last kMaxReplyLines lines, a listing at most
 //    kMaxDirEntries entries (more gives 4): a server cannot make the client
-//    hold memory without bound.
+//    hold memory without bound. A server silent for the connections'
+//    receive time-out (10 s, CUT_WSClient) has given no reply.
 //  - A PASV reply with fewer than six numbers gives 3, a host number that is
 //    not 0 to 255 gives 4, a port number that is not 0 to 255 (or port 0)
 //    gives 5.
@@ -38,6 +39,7 @@
 //    is sent, so no empty remote file is made.
 //  - In a DOS listing date with a four-digit year that year is taken, and
 //    the minute is read after the ':' whatever the hour's width.
+//  - A data port set outside 1 to 65535 (SetDataPort) starts at 10000.
 //  - Copies are not allowed: a copy would share the connections.
 #pragma once
 
