@@ -19,6 +19,13 @@
 //    without end; 0 or less waits without limit.
 //  - A non-blocking Connect that ends refused or unreachable gives 3, not
 //    success.
+//  - SendFile sends every block whole (one short send would drop the rest
+//    of it) and gives 1 for a file that opens but cannot be read (a folder);
+//    ReceiveToFile gives 5 when the last write fails at closing.
+//  - AcceptConnection refuses (1) while a connection socket is open, which
+//    would otherwise stay open, lost, under the new one.
+//  - IsConnected gives the socket back in the mode it had (non-blocking
+//    under SetAsyncNotify), not always blocking.
 //  - Waits use poll, so descriptors above 1023 work.
 //  - Sending never raises SIGPIPE.
 //  - Copies are not allowed: a copy would share the sockets and the window,
