@@ -77,10 +77,15 @@ int CAniButton::Init(UINT nID, QWidget* pParent, UINT nFps, UINT nFrames, int bS
   return 1;
 }
 
+// Gives the button back as it was before Init: its own painting, no timer
+// of ours, and its own cursor.
 void CAniButton::Release() {
   StopTimer();
   disconnect(m_destroyed);
-  if (m_pButton) m_pButton->removeEventFilter(this);
+  if (m_pButton) {
+    m_pButton->removeEventFilter(this);
+    if (m_hCursor) m_pButton->unsetCursor();
+  }
   m_pButton = nullptr;
 }
 
