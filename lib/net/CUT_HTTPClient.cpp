@@ -119,14 +119,18 @@ int CUT_HTTPClient::SetServer(const char* name) {
   return result;
 }
 
+bool CUT_HTTPClient::HostOfURL(std::string& url, char (&host)[256]) const {
+  std::replace(url.begin(), url.end(), '\\', '/');
+  return ParseString(url.c_str(), "/?", url.find("://") == std::string::npos ? 0 : 1, host, sizeof host) == 0;
+}
+
 int CUT_HTTPClient::SplitURL(const char* url, char* path, int maxLen) {
   if (path && maxLen > 0) path[0] = '\0';
   if (!url) return 1;
   std::string text = url;
-  std::replace(text.begin(), text.end(), '\\', '/');
-  const std::size_t scheme = text.find("://");
   char host[kMaxServerName + 1];
-  if (ParseString(text.c_str(), "/?", scheme == std::string::npos ? 0 : 1, host, sizeof host) != 0) return 1;
+  if (!HostOfURL(text, host)) return 1;
+  const std::size_t scheme = text.find("://");
   int result = SetServer(host) == 0 ? 0 : 2;
 
   // The path follows the host (looked for after the scheme, which may hold
@@ -271,10 +275,8 @@ int CUT_HTTPClient::RunThroughProxy(const Request& request) {
   // host is taken from the URL without a look-up: the proxy finds it.
   if ((request.kind == RequestKind::Get || request.kind == RequestKind::GetToFile) && FindHostHeaderTag() < 0) {
     std::string text(url);
-    std::replace(text.begin(), text.end(), '\\', '/');
     char host[kMaxServerName + 1];
-    const int piece = text.find("://") == std::string::npos ? 0 : 1;
-    if (ParseString(text.c_str(), "/?", piece, host, sizeof host) == 0) AddSendHeaderTag(("Host: " + std::string(host)).c_str());
+    if (HostOfURL(text, host)) AddSendHeaderTag(("Host: " + std::string(host)).c_str());
   }
   if (SendRequestRest(request) != 0) {
     CloseConnection();

@@ -48,6 +48,7 @@
 #include <zerth/CUT_WSClient.h>
 #include <zerth/Export.h>
 
+#include <string>
 #include <string_view>
 
 class ZERTH_API CUT_HTTPClient : public CUT_WSClient {
@@ -145,6 +146,9 @@ private:
     const char* localFile;  // GetToFile
   };
 
+  // The host of url (backslashes made slashes in it): piece 1 of url split
+  // at '/' and '?' when it holds "://", else piece 0. False without one.
+  bool HostOfURL(std::string& url, char (&host)[256]) const;
   // Host into the server members, and the path after it (at most maxLen - 1
   // characters) into path. 0, or a sum: 1 no host, 2 host not found, 4 path
   // too long.
