@@ -315,19 +315,13 @@ BOOL CMIDI::StreamBufferSetup() {
     return FALSE;
   }
   {
+    // None is queued yet: a stop waits only for the buffers that are.
     std::lock_guard lock(m_handOver);
-    m_nBuffersOut = 0;
+    m_nBuffersOut = kBufferCount;
     m_nCurrentBuffer = 0;
   }
-  bool ended = false;
   for (int i = 0; i < kBufferCount; ++i) {
     CONVERTINFO& buffer = m_StreamBuffers[i];
-    if (ended) {
-      // Never queued, so it counts as back: a stop does not wait for it.
-      std::lock_guard lock(m_handOver);
-      ++m_nBuffersOut;
-      continue;
-    }
     m_blocks[i].reset(new (std::nothrow) BYTE[kBufferSize]());
     if (!m_blocks[i]) return FALSE;
     buffer.header.lpData = reinterpret_cast<LPSTR>(m_blocks[i].get());
@@ -335,7 +329,6 @@ BOOL CMIDI::StreamBufferSetup() {
     buffer.maxLength = kBufferSize;
     const int converted = ConvertToBuffer(i == 0 ? kConvertReset : 0, &buffer);
     if (converted != kConvertOk && converted != kConvertEndOfSong) return FALSE;
-    ended = converted == kConvertEndOfSong;
     buffer.header.dwBytesRecorded = buffer.bytesUsed;
     if (!(buffer.header.dwFlags & MHDR_PREPARED)) {
       const MMRESULT prepared = midiOutPrepareHeader(AsOutput(m_hStream), &buffer.header, sizeof(MIDIHDR));
@@ -347,10 +340,13 @@ BOOL CMIDI::StreamBufferSetup() {
     const MMRESULT queued = midiStreamOut(m_hStream, &buffer.header, sizeof(MIDIHDR));
     if (queued != MMSYSERR_NOERROR) {
       MidiError(queued);
-      std::lock_guard lock(m_handOver);
-      m_nBuffersOut += kBufferCount - i;
       return TRUE;
     }
+    {
+      std::lock_guard lock(m_handOver);
+      --m_nBuffersOut;
+    }
+    if (converted == kConvertEndOfSong) break;  // nothing more to convert
   }
   m_bBuffersPrepared = TRUE;
   return TRUE;
@@ -358,7 +354,7 @@ BOOL CMIDI::StreamBufferSetup() {
 
 void CMIDI::FreeBuffers() {
   for (CONVERTINFO& buffer : m_StreamBuffers) {
-    if (m_hStream && (m_bBuffersPrepared || (buffer.header.dwFlags & MHDR_PREPARED))) {
+    if (m_hStream && (buffer.header.dwFlags & MHDR_PREPARED)) {
       const MMRESULT result = midiOutUnprepareHeader(AsOutput(m_hStream), &buffer.header, sizeof(MIDIHDR));
       if (result != MMSYSERR_NOERROR) MidiError(result);
     }
@@ -516,17 +512,14 @@ void CMIDI::OnMidiOutDone(MIDIHDR&) {
   const int state = m_nState;
   if (state == kStateBuffersBack) return;
   ++m_nBuffersOut;
-  const bool allBack = m_nBuffersOut >= kBufferCount;
-  if (state == kStateSongEnded || state == kStateStopping) {
-    if (!allBack) return;
+  if (state == kStateStopping || state == kStateSongEnded) {
+    if (m_nBuffersOut < kBufferCount) return;
     if (state == kStateSongEnded) {
-      // Prepared again by the next Play or Stop (see the top of this file).
-      m_bPlaying = 0;
-      m_bPaused = 0;
-      m_bRestartPending = 1;
+      FinishSong();
+    } else {
+      m_nState = kStateBuffersBack;
+      SetEvent(m_hBufferReturnEvent);
     }
-    m_nState = kStateBuffersBack;
-    SetEvent(m_hBufferReturnEvent);
     return;
   }
   if (m_bPlaying) Refill(m_StreamBuffers[m_nCurrentBuffer]);
@@ -540,25 +533,30 @@ void CMIDI::Refill(CONVERTINFO& buffer) {
   buffer.startTick = 0;
   buffer.timeIsUp = 0;
   const int converted = ConvertToBuffer(0, &buffer);
-  if (converted == kConvertEndOfSong) {
-    m_nState = kStateSongEnded;
-    if (m_nBuffersOut >= kBufferCount) {  // nothing else is coming back
-      m_bPlaying = 0;
-      m_bPaused = 0;
-      m_bRestartPending = 1;
-      m_nState = kStateBuffersBack;
-      SetEvent(m_hBufferReturnEvent);
+  if (converted == kConvertOk) {
+    buffer.header.dwBytesRecorded = buffer.bytesUsed;
+    m_nCurrentBuffer = (m_nCurrentBuffer + 1) % kBufferCount;
+    const MMRESULT queued = midiStreamOut(m_hStream, &buffer.header, sizeof(MIDIHDR));
+    if (queued == MMSYSERR_NOERROR) {
+      --m_nBuffersOut;
+      return;
     }
-    return;
+    MidiError(queued);  // not out, so it stays counted as back
+  } else if (converted == kConvertEndOfSong) {
+    m_nState = kStateSongEnded;
   }
-  if (converted != kConvertOk) return;
-  buffer.header.dwBytesRecorded = buffer.bytesUsed;
-  m_nCurrentBuffer = (m_nCurrentBuffer + 1) % kBufferCount;
-  if (const MMRESULT queued = midiStreamOut(m_hStream, &buffer.header, sizeof(MIDIHDR)); queued != MMSYSERR_NOERROR) {
-    MidiError(queued);
-    return;  // not out, so it stays counted as back
-  }
-  --m_nBuffersOut;
+  // The song ended, or cannot go on: once no buffer is out, nothing more
+  // will come back to refill, and the song is over.
+  if (m_nBuffersOut >= kBufferCount) FinishSong();
+}
+
+// Called with m_handOver held, every buffer back.
+void CMIDI::FinishSong() {
+  m_bPlaying = 0;
+  m_bPaused = 0;
+  m_bRestartPending = 1;  // prepared again by the next Play or Stop (see the top of this file)
+  m_nState = kStateBuffersBack;
+  SetEvent(m_hBufferReturnEvent);
 }
 
 void CMIDI::OnMidiOutPositionCB(MIDIHDR&, MIDIEVENT& event) {

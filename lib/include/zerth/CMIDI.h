@@ -136,6 +136,8 @@ public:
   // delta time is unreadable.
   int Rewind();
 
+  // Playing: from Play until Stop, the end of the song (without looping) or
+  // a malformed track that stops the conversion.
   int IsPlaying() const { return m_bPlaying.load(); }
   int IsPaused() const { return m_bPaused.load(); }
   void SetInfinitePlay(int looped = 1) { m_bLooped.store(looped); }
@@ -178,6 +180,12 @@ protected:
   // Unprepares both headers and frees their blocks.
   void FreeBuffers();
 
+  // The notifications. MidiError, TrackError and OnMidiOutDone may run on
+  // the stream's thread inside the buffer hand-over: an override must not
+  // call the player's own operations (Play, Stop, Rewind, ...). A class that
+  // overrides them calls Stop(0) in its own destructor, so that no
+  // notification arrives while it is being destroyed.
+  //
   // Every failing multimedia result; does nothing.
   virtual void MidiError(MMRESULT result);
   // A malformed track with the reason; does nothing.
@@ -234,13 +242,15 @@ private:
   void AwaitBuffers();
   void CloseStream();
   void Refill(CONVERTINFO& buffer);
+  void FinishSong();
   void ReportVolume(DWORD shortMessage);
 
   // Serialises a refill on the stream's thread with a stop's change of state
   // and with Rewind, so that no buffer is queued or converted behind a stop.
   std::mutex m_handOver;
-  // The song ended and the stream waits to be prepared again by the next
-  // Play or Stop (on the caller's thread, not inside the callback).
+  // The song ended (or a track error stopped it) and the stream waits to be
+  // prepared again by the next Play or Stop (on the caller's thread, not
+  // inside the callback).
   std::atomic<int> m_bRestartPending{0};
   std::unique_ptr<BYTE[]> m_blocks[kBufferCount];  // the buffers' 1024-byte blocks
   std::vector<BYTE> m_resourceImage;                // the image of a loaded resource

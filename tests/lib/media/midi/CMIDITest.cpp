@@ -180,6 +180,17 @@ TEST_F(MidiTest, RefusesBadImages) {
   }
 }
 
+TEST_F(MidiTest, ATrackErrorLaterEndsPlaybackAndReportsIt) {
+  smf::Track t;
+  t.Tempo(0, kTempo);
+  for (int key = 60; key < 66; ++key) t.At(key == 60 ? 0 : 100, {kOn, key, 0x40});
+  const std::string song = smf::File(0, kDivision, {t.bytes + std::string("\x00\xF0\x7F", 3)});
+  Player player;
+  ASSERT_EQ(player.Create(song.data(), song.size()), 1);
+  ExpectNotes(PlayToEnd(player), {{0, On(60)}, {100, On(61)}, {200, On(62)}});
+  EXPECT_EQ(player.errors, std::vector<std::string>{"SysEx event truncated"});
+}
+
 TEST_F(MidiTest, VolumeRules) {
   smf::Track t;
   t.Tempo(0, kTempo).At(0, {kOn, 60, 0x40}).At(100, {0xB2, 7, 32}).At(100, {kOn, 62, 0x40});
