@@ -54,8 +54,12 @@ int CAniButton::Init(UINT nID, QWidget* pParent, UINT nFps, UINT nFrames, int bS
 
   Release();
   m_pButton = button;
+  m_pWatched = button;
   button->installEventFilter(this);
-  m_destroyed = connect(button, &QObject::destroyed, this, [this] { OnDestroy(); });
+  m_destroyed = connect(button, &QObject::destroyed, this, [this] {
+    OnDestroy();
+    m_pWatched = nullptr;
+  });
 
   if (bConvertBackground) {
     const QColor face = button->palette().color(QPalette::Button);
@@ -87,6 +91,7 @@ void CAniButton::Release() {
     if (m_hCursor) m_pButton->unsetCursor();
   }
   m_pButton = nullptr;
+  m_pWatched = nullptr;
 }
 
 void CAniButton::StartTimer() {
@@ -97,13 +102,13 @@ void CAniButton::StartTimer() {
 }
 
 void CAniButton::StopTimer() {
-  if (m_nQtTimer && m_pButton) m_pButton->killTimer(m_nQtTimer);
+  if (m_nQtTimer && m_pWatched) m_pWatched->killTimer(m_nQtTimer);
   m_nQtTimer = 0;
   m_nTimerId = 0;
 }
 
 bool CAniButton::eventFilter(QObject* watched, QEvent* event) {
-  if (watched != m_pButton) return false;
+  if (!watched || watched != m_pWatched) return false;
   switch (event->type()) {
     case QEvent::Timer:
       if (static_cast<QTimerEvent*>(event)->timerId() != m_nQtTimer) return false;
@@ -182,10 +187,7 @@ BOOL CAniButton::OnSetCursor() {
   return TRUE;
 }
 
-void CAniButton::OnDestroy() {
-  // The button's timers go with it; only the ids are left to forget.
-  StopTimer();
-}
+void CAniButton::OnDestroy() { StopTimer(); }
 
 void CAniButton::RealizePalette() {
   // A palette device would realise the palette of the image shown (the

@@ -97,6 +97,9 @@ private:
   void PaintButton();
 
   QPointer<QPushButton> m_pButton;
+  // The same object as a QObject, to recognise its events and kill its
+  // timer even while it is being destroyed and no longer a QPushButton.
+  QObject* m_pWatched = nullptr;
   QMetaObject::Connection m_destroyed;
   int m_nQtTimer = 0;
 };
