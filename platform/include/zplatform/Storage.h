@@ -8,10 +8,13 @@
 // - Changes reach the file on Commit (of any storage or stream of the file)
 //   and when the root is released, unless the root was opened with
 //   STGM_TRANSACTED, in which case a release without Commit discards them, as
-//   Revert does. A commit writes the whole compound file anew beside the
-//   target, syncs it and renames it over the target: a crash at any moment
-//   leaves the previous file or the new one, never a mix. Space freed by
-//   deleted elements is reclaimed by that rewrite.
+//   Revert does. A release cannot report a failed commit: call Commit first
+//   to learn of one (a full disk, a folder that cannot be written). A commit
+//   writes the whole compound file anew beside the target, syncs it and
+//   renames it over the target: a crash at any moment leaves the previous
+//   file or the new one, never a mix. Space freed by
+//   deleted elements is reclaimed by that rewrite. The new file keeps the old
+//   one's permissions; a symbolic link at the path is replaced by the file.
 // - Stream data written and not yet committed waits in an unlinked scratch
 //   file, not in memory, so a stream of any size takes little memory.
 // - Share modes are flock(2) locks on the file: writers and openers that deny
