@@ -54,8 +54,7 @@ std::optional<std::string> ShellValue(std::string_view raw) {
   return out;
 }
 
-}  // namespace
-
+// PRETTY_NAME in an os-release text; empty when none is given.
 std::string OsReleasePrettyName(std::string_view text) {
   std::string name;
   while (!text.empty()) {
@@ -73,12 +72,15 @@ std::string OsReleasePrettyName(std::string_view text) {
   return name;
 }
 
+}  // namespace
+
 std::string DistributionName(const std::string& root) {
   const std::string base = root.ends_with('/') ? root : root + '/';
   std::string text;
   WholeFileStatus status = ReadWholeFile(base + "etc/os-release", kMaxOsReleaseBytes, text);
   // The file in /etc is used alone whenever it exists.
-  if (status == WholeFileStatus::NotFound) status = ReadWholeFile(base + "usr/lib/os-release", kMaxOsReleaseBytes, text);
+  if (status == WholeFileStatus::NotFound)
+    status = ReadWholeFile(base + "usr/lib/os-release", kMaxOsReleaseBytes, text);
   std::string name = status == WholeFileStatus::Ok ? OsReleasePrettyName(text) : std::string();
   return name.empty() ? std::string(kDefaultName) : name;
 }

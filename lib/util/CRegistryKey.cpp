@@ -4,11 +4,8 @@
 namespace {
 
 HKEY RootKey(CRegistryKey::Root root) {
-  switch (root) {
-    case CRegistryKey::Root::ClassesRoot: return HKEY_CLASSES_ROOT;
-    case CRegistryKey::Root::LocalMachine: return HKEY_LOCAL_MACHINE;
-    case CRegistryKey::Root::CurrentUser: break;
-  }
+  if (root == CRegistryKey::Root::ClassesRoot) return HKEY_CLASSES_ROOT;
+  if (root == CRegistryKey::Root::LocalMachine) return HKEY_LOCAL_MACHINE;
   return HKEY_CURRENT_USER;
 }
 
@@ -24,8 +21,8 @@ LONG CRegistryKey::Open(Root root, const std::string& path, REGSAM access) {
 
 LONG CRegistryKey::Create(Root root, const std::string& path, REGSAM access) {
   HKEY opened = nullptr;
-  const LONG rc =
-      RegCreateKeyEx(RootKey(root), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &opened, nullptr);
+  const LONG rc = RegCreateKeyEx(RootKey(root), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
+                                 &opened, nullptr);
   return Hold(rc, opened);
 }
 

@@ -24,14 +24,10 @@ SystemVersion QuerySystemVersion();
 
 // PRETTY_NAME of the os-release file below root ("/" for the system's):
 // etc/os-release, or usr/lib/os-release when that one does not exist;
-// "Linux", as os-release(5) says, when neither names it (or the one read is
-// unreadable or over 64 KiB).
+// "Linux", as os-release(5) says, when the one read names none (or is
+// unreadable or over 64 KiB). Quoting and escapes are undone as a shell
+// would, the last assignment wins, and a control character becomes a blank.
 std::string DistributionName(const std::string& root = "/");
-
-// PRETTY_NAME in an os-release text, with its quoting and escapes undone as
-// a shell would (the last assignment wins); empty when none is given. A
-// control character in the value is turned into a blank.
-std::string OsReleasePrettyName(std::string_view text);
 
 // Bytes of physical memory (sysinfo's total RAM), 0 when unknown.
 std::uint64_t TotalPhysicalMemory();
