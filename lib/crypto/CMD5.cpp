@@ -55,8 +55,8 @@ void CMD5::Reset() {
 }
 
 void CMD5::Update(const std::vector<unsigned char>& data) {
-  // A byte array this library hands out never reaches 4 GiB; a larger one
-  // goes in 4 GiB pieces so that the count stays right.
+  // Update takes a 32-bit length: an array of 4 GiB or more goes in
+  // pieces of 2 GiB.
   const unsigned char* bytes = data.data();
   for (std::size_t left = data.size(); left > 0;) {
     const auto piece = static_cast<std::uint32_t>(std::min<std::size_t>(left, 0x80000000u));
