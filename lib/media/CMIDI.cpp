@@ -56,17 +56,21 @@ CMIDI::CMIDI(const CMIDI& other) : CMIDI() { CopySettingsFrom(other); }
 
 CMIDI& CMIDI::operator=(const CMIDI& other) {
   if (this == &other) return *this;
+  ReleaseSong();
+  m_resourceImage.clear();
+  CopySettingsFrom(other);
+  return *this;
+}
+
+void CMIDI::ReleaseSong() {
   Stop(0);
   FreeLongData(m_teTemp);
   m_pData = nullptr;
   m_dwSize = 0;
   m_Tracks.clear();
   m_Volumes.clear();
-  m_resourceImage.clear();
   m_relay.reset();
   m_pWndParent = nullptr;
-  CopySettingsFrom(other);
-  return *this;
 }
 
 void CMIDI::CopySettingsFrom(const CMIDI& other) {
@@ -133,14 +137,7 @@ int CMIDI::CreateFromImage(const void* data, unsigned long size, QObject* parent
   if (StreamBufferSetup()) return 1;
   // A song that cannot be prepared leaves the object as it was, so that
   // Create can be tried again.
-  Stop(0);
-  FreeLongData(m_teTemp);
-  m_pData = nullptr;
-  m_dwSize = 0;
-  m_Tracks.clear();
-  m_Volumes.clear();
-  m_relay.reset();
-  m_pWndParent = nullptr;
+  ReleaseSong();
   return 0;
 }
 

@@ -234,6 +234,7 @@ protected:
 
 private:
   void CopySettingsFrom(const CMIDI& other);
+  void ReleaseSong();
   int CreateFromImage(const void* data, unsigned long size, QObject* parent);
   int CreateFromResource(const std::string& path, QObject* parent);
   int RewindTracks();
