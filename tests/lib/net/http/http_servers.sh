@@ -22,8 +22,7 @@ start_server() {
   for _ in 1 2 3 4 5; do
     port=$(/usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
     sed "s|@DIR@|$dir|g; s|@PORT@|$port|g" "$here/$name.conf.in" > "$dir/$name.conf"
-    setsid "$@" < /dev/null > "$dir/$name.out" 2>&1 &
-    pid=$!
+    setsid "$@" < /dev/null > "$dir/$name.out" 2>&1 & pid=$!
     for _ in $(seq 100); do  # curl succeeds on any HTTP answer, tinyproxy's 400 included
       kill -0 "$pid" 2>/dev/null && curl -so /dev/null "http://127.0.0.1:$port/" && return 0
       sleep 0.1
@@ -32,7 +31,6 @@ start_server() {
   done
   echo "http_servers: $name did not start:" >&2; cat "$dir/$name.out" >&2; return 1
 }
-
 case $1 in
   stop) stop ;;
   start)
@@ -40,7 +38,7 @@ case $1 in
     rm -rf "$dir/www" && mkdir -p "$dir/temp" && cp -r "$here/www" "$dir/www"
     head -c 16384 /dev/urandom > "$dir/www/data.bin"
     chmod -R a+rX "$dir"  # nginx's workers run as nobody
-    start_server nginx nginx -p "$dir" -c "$dir/nginx.conf" -e "$dir/nginx-error.log"
+    start_server nginx nginx -p "$dir" -c "$dir/nginx.conf" -e "$dir/nginx-error.log" || exit 1
     http_port=$port nginx_pid=$pid
     start_server tinyproxy tinyproxy -d -c "$dir/tinyproxy.conf" || { kill "$nginx_pid"; exit 1; }
     printf 'HTTP_PORT=%s\nPROXY_PORT=%s\nHTTP_ROOT=%s\nNGINX_PID=%s\nTINYPROXY_PID=%s\n' \
