@@ -5,6 +5,8 @@ set -euo pipefail
 build_dir=$1
 consumer_src=$2
 smtp_env=$3   # server.env of the SMTP test server
+http_env=$4   # server.env of nginx and tinyproxy
+ftp_namespace=$5  # runs a program in a network namespace with an FTP server on port 21
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -66,3 +68,47 @@ open(sys.argv[2], "wb").write(parts[0].get_payload(decode=True))
 PY
 cmp "$work/attachment.bin" "$work/arrived.bin"
 echo "installed package: the attachment arrived intact through SMTP"
+
+# Files over FTP in active and passive mode, in a network namespace of their
+# own with a real FTP server on port 21.
+"$ftp_namespace" "$work/build/ftp_consumer" 127.0.0.1 ann secret
+echo "installed package: files moved over FTP in both modes"
+
+# A page from nginx, directly and through tinyproxy.
+. "$http_env"
+"$work/build/http_consumer" 127.0.0.1 "$HTTP_PORT" /plain.txt 127.0.0.1 "$PROXY_PORT" "Second line"
+echo "installed package: a page fetched directly and through a proxy"
+
+# A compound file that libgsf and olefile read as written.
+"$work/build/storage_consumer" "$work/consumer.cfb" > "$work/storage.out"
+gsf list "$work/consumer.cfb" | grep -q Numbers
+/usr/bin/python3 - "$work/consumer.cfb" <<'PY'
+import olefile, sys
+ole = olefile.OleFileIO(sys.argv[1])
+assert ole.exists("Readme") and ole.exists("Data/Numbers"), ole.listdir()
+PY
+echo "installed package: a compound file libgsf and olefile read"
+
+# Digests as md5sum makes them, a registry value, the machine described.
+head -c 100003 /dev/urandom > "$work/digest.bin"
+"$work/build/system_consumer" "$work/digest.bin" > "$work/system.out"
+[ "$(head -n 1 "$work/system.out")" = "$(md5sum < "$work/digest.bin" | cut -d' ' -f1)" ] ||
+  { echo "digest differs from md5sum:" >&2; cat "$work/system.out" >&2; exit 1; }
+grep -q '^memory: [0-9]* Mb' "$work/system.out"
+echo "installed package: digest, enciphered value and system description"
+
+# A MIDI song rendered to WAV through the synthesizer (no sound card here).
+/usr/bin/python3 - "$work/song.mid" <<'PY'
+import struct, sys
+events = b""
+for note in (60, 64, 67):
+    events += b"\x00\x90" + bytes([note, 100]) + b"\x60\x80" + bytes([note, 0])
+events += b"\x00\xff\x2f\x00"
+open(sys.argv[1], "wb").write(b"MThd" + struct.pack(">IHHH", 6, 0, 1, 96) + b"MTrk" + struct.pack(">I", len(events)) + events)
+PY
+ZERTH_MIDI_DEVICE="wav:$work/song.wav" "$work/build/midi_consumer" "$work/song.mid" 60
+[ "$(stat -c %s "$work/song.wav")" -gt 100000 ] || { echo "the song was not rendered" >&2; exit 1; }
+echo "installed package: a MIDI song rendered through the synthesizer"
+
+# A dialog with an animated button.
+"$work/build/media_consumer"

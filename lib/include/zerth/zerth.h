@@ -1,15 +1,29 @@
 // The Zerth library: include this for every public class.
 #pragma once
 
+#include <zerth/CAniButton.h>
 #include <zerth/CAppOctetStream.h>
 #include <zerth/CBase64.h>
+#include <zerth/CDIB.h>
+#include <zerth/CEncryptedRegistryKey.h>
 #include <zerth/CIMapi.h>
+#include <zerth/CMailMessage.h>
+#include <zerth/CMD5.h>
+#include <zerth/CMIDI.h>
+#include <zerth/CMidiVolumeEvent.h>
 #include <zerth/CMIMECode.h>
 #include <zerth/CMIMEContentAgent.h>
 #include <zerth/CMIMEMessage.h>
-#include <zerth/CMailMessage.h>
-#include <zerth/CSMTP.h>
-#include <zerth/CTextPlain.h>
-#include <zerth/CZerthUtility.h>
+#include <zerth/CRegistryKey.h>
 #include <zerth/Crypt.h>
+#include <zerth/CSMTP.h>
+#include <zerth/CSSFile.h>
+#include <zerth/CSystemInfo.h>
+#include <zerth/CTextPlain.h>
+#include <zerth/CUT_FTPClient.h>
+#include <zerth/CUT_HTTPClient.h>
+#include <zerth/CUT_WSClient.h>
+#include <zerth/CUTStringList.h>
+#include <zerth/CUTTagList.h>
+#include <zerth/CZerthUtility.h>
 #include <zerth/mapi.h>
