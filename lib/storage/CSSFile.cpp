@@ -31,23 +31,18 @@ bool CSSFile::OpenSSFile(const std::string& name, unsigned long mode) {
   Close();
   const std::u16string path = zplatform::Utf8ToUtf16(name);
   IStorage* root = nullptr;
-  if (FAILED(StgOpenStorage(path.c_str(), nullptr, static_cast<DWORD>(mode), nullptr, 0, &root))) {
-    m_pRootStorage = nullptr;
-    m_aStorageStack.clear();
-    return false;
-  }
-  m_bOpen = true;
-  m_sFileName = name;
-  m_pRootStorage = root;
-  m_aStorageStack.assign(1, root);
-  return true;
+  return TakeRoot(StgOpenStorage(path.c_str(), nullptr, static_cast<DWORD>(mode), nullptr, 0, &root), root, name);
 }
 
 bool CSSFile::CreateSSFile(const std::string& name, unsigned long mode) {
   Close();
   const std::u16string path = zplatform::Utf8ToUtf16(name);
   IStorage* root = nullptr;
-  if (FAILED(StgCreateDocfile(path.c_str(), static_cast<DWORD>(mode), 0, &root))) {
+  return TakeRoot(StgCreateDocfile(path.c_str(), static_cast<DWORD>(mode), 0, &root), root, name);
+}
+
+bool CSSFile::TakeRoot(HRESULT result, IStorage* root, const std::string& name) {
+  if (FAILED(result)) {
     m_pRootStorage = nullptr;
     m_aStorageStack.clear();
     return false;

@@ -90,6 +90,9 @@ public:
 
 private:
   void ExitAllStorages();
+  // Makes root, just opened or created as name, the file's root storage; a
+  // failed open or create leaves the object closed.
+  bool TakeRoot(HRESULT result, IStorage* root, const std::string& name);
 
   bool m_bOpen = false;
   std::string m_sFileName;
