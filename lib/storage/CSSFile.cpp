@@ -31,14 +31,16 @@ bool CSSFile::OpenSSFile(const std::string& name, unsigned long mode) {
   Close();
   const std::u16string path = zplatform::Utf8ToUtf16(name);
   IStorage* root = nullptr;
-  return TakeRoot(StgOpenStorage(path.c_str(), nullptr, static_cast<DWORD>(mode), nullptr, 0, &root), root, name);
+  const HRESULT result = StgOpenStorage(path.c_str(), nullptr, static_cast<DWORD>(mode), nullptr, 0, &root);
+  return TakeRoot(result, root, name);
 }
 
 bool CSSFile::CreateSSFile(const std::string& name, unsigned long mode) {
   Close();
   const std::u16string path = zplatform::Utf8ToUtf16(name);
   IStorage* root = nullptr;
-  return TakeRoot(StgCreateDocfile(path.c_str(), static_cast<DWORD>(mode), 0, &root), root, name);
+  const HRESULT result = StgCreateDocfile(path.c_str(), static_cast<DWORD>(mode), 0, &root);
+  return TakeRoot(result, root, name);
 }
 
 bool CSSFile::TakeRoot(HRESULT result, IStorage* root, const std::string& name) {
