@@ -3,22 +3,18 @@
 // that the caller falls back as it would without that picture.
 #pragma once
 
+#include <zplatform/CursorResource.h>
 #include <zplatform/WinTypes.h>
 
 #include <QCursor>
 #include <QImage>
-
-#include <optional>
-#include <span>
 
 namespace tarvo {
 
 // Bitmap resource id as a picture; null for id 0 or a bitmap that does not load.
 QImage LoadSkinBitmap(UINT id);
 
-// The hot spot written in a cursor file (.cur) header, or nothing when the
-// bytes are not a cursor file.
-std::optional<QPoint> CursorFileHotSpot(std::span<const char> file);
+using zplatform::CursorFileHotSpot;
 
 // Cursor resource id with its own hot spot; fallback when it does not load.
 QCursor LoadSkinCursor(UINT id, Qt::CursorShape fallback);

@@ -1,6 +1,6 @@
 #include <zerth/CAniButton.h>
 
-#include "CursorResource.h"
+#include <zplatform/CursorResource.h>
 
 #include <QEvent>
 #include <QPainter>
@@ -74,7 +74,7 @@ int CAniButton::Init(UINT nID, QWidget* pParent, UINT nFps, UINT nFrames, int bS
   m_nFrameHeight = static_cast<int>(m_pNormal->GetHeight() / 3);
   m_bStretch = bStretch;
   m_nCurrentFrame = 0;
-  m_hCursor = nCursorId ? zerth::detail::LoadCursorResource(nCursorId) : std::nullopt;
+  m_hCursor = nCursorId ? zplatform::LoadCursorResource(nCursorId) : std::nullopt;
   OnSetCursor();
   if (m_nFrameCount > 1) StartTimer();
   button->update();
