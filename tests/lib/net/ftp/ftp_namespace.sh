@@ -14,10 +14,8 @@ if [ -z "${FTP_NAMESPACE_MADE:-}" ]; then
 fi
 ip link set lo up || fail "cannot bring up the namespace's loopback"
 root=$(mktemp -d /tmp/tarvo-ftp-XXXXXX)
-/usr/bin/python3 "$here/ftp_server.py" "$root" 2>"$root.log" &
-pids=$!
-/usr/bin/python3 "$here/misbehaving_ftp.py" 2>>"$root.log" &
-pids="$pids $!"
+/usr/bin/python3 "$here/ftp_server.py" "$root" 2>"$root.log" & pids=$!
+/usr/bin/python3 "$here/misbehaving_ftp.py" 2>>"$root.log" & pids="$pids $!"
 trap 'kill $pids 2>/dev/null; wait $pids 2>/dev/null; rm -rf "$root" "$root.log"' EXIT
 for host in 127.0.0.1 127.0.0.2; do
   for try in $(seq 200) 0; do

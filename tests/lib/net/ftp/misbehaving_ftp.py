@@ -4,15 +4,15 @@ endless / endless-ml: NOOP gets a line / a multi-line reply without end;
 longline: NOOP gets a 1000-character line once; pasv:TEXT: PASV gets
 "227 TEXT"; list-many / list-longline: a passive LIST sends 102,400 lines /
 one line of 69,632 bytes, then 226."""
-import itertools
 import socket
 import socketserver
 
 
-def send(sock, chunk, times=None):
+def send(sock, chunk, times=-1):
     try:
-        for _ in itertools.repeat(None, *([times] if times else [])):
+        while times != 0:
             sock.sendall(chunk)
+            times -= 1
     except OSError:
         pass
 
@@ -26,8 +26,7 @@ class Control(socketserver.StreamRequestHandler):
         user, data = "", None
         for raw in self.rfile:
             verb, _, arg = raw.decode("latin-1").rstrip("\r\n").partition(" ")
-            if verb == "USER":
-                user = arg
+            user = arg if verb == "USER" else user
             if verb == "NOOP" and user in ("endless", "endless-ml"):
                 return send(self.connection, b"200 " + b"x" * 65536 if user == "endless" else b"200-more\r\n" * 1000)
             elif verb == "NOOP" and user == "longline":
