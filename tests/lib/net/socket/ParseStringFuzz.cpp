@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,28 +17,26 @@ static void Check(bool condition) { if (!condition) std::abort(); }
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   const std::size_t separatorCount = std::min<std::size_t>(data[0] % 5, size - 1);
-  std::string separators(reinterpret_cast<const char*>(data) + 1, separatorCount);
-  separators.resize(std::min(separators.find('\0'), separators.size()));
-  std::string text(reinterpret_cast<const char*>(data) + 1 + separatorCount, size - 1 - separatorCount);
-  text.resize(std::min(text.find('\0'), text.size()));
-
+  const std::string all(reinterpret_cast<const char*>(data) + 1, size - 1);
+  // Both as C strings see them: up to the first NUL.
+  const std::string separators = all.substr(0, separatorCount).c_str(), text = all.substr(separatorCount).c_str();
   static CUT_WSClient client;
+  // The piece found (result 0), or nothing (result 1); any other result is wrong.
+  const auto parse = [&](int index, std::vector<char>&& room) -> std::optional<std::string> {
+    const int result = client.ParseString(text.c_str(), separators.c_str(), index, room.data(), int(room.size()));
+    Check(result == 0 || result == 1);
+    return result == 0 ? std::optional(std::string(room.data())) : std::nullopt;
+  };
   const int pieces = client.GetParseStringPieces(text.c_str(), separators.c_str());
   Check(pieces >= 0 && static_cast<std::size_t>(pieces) <= text.size());
   if (separators.empty()) Check(pieces == (text.empty() ? 0 : 1));
-  std::vector<char> piece(text.size() + 1);
   for (int index = 0; !separators.empty() && index < pieces; ++index) {
-    Check(client.ParseString(text.c_str(), separators.c_str(), index, piece.data(), static_cast<int>(piece.size())) == 0);
-    const std::size_t length = std::strlen(piece.data());
-    Check(length > 0 && std::strpbrk(piece.data(), separators.c_str()) == nullptr);
-    Check(text.find(piece.data()) != std::string::npos);
+    const std::string piece = parse(index, std::vector<char>(text.size() + 1)).value_or("");
+    Check(!piece.empty() && piece.find_first_of(separators) == std::string::npos && text.find(piece) != std::string::npos);
     // Exactly the room it needs: found; one byte less: not found, no overrun.
-    std::vector<char> exact(length + 1);
-    Check(client.ParseString(text.c_str(), separators.c_str(), index, exact.data(), static_cast<int>(exact.size())) == 0);
-    std::vector<char> tight(length);
-    Check(client.ParseString(text.c_str(), separators.c_str(), index, tight.data(), static_cast<int>(tight.size())) == 1);
+    Check(parse(index, std::vector<char>(piece.size() + 1)) == piece && !parse(index, std::vector<char>(piece.size())));
   }
-  Check(client.ParseString(text.c_str(), separators.c_str(), pieces, piece.data(), static_cast<int>(piece.size())) == 1);
+  Check(!parse(pieces, std::vector<char>(text.size() + 1)));
   long value = 0;
   client.ParseString(text.c_str(), separators.c_str(), 0, &value);
   return 0;
