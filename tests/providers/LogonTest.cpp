@@ -1,6 +1,5 @@
-// MAPI_LOGON_UI: the real logon dialog, answered through its named widgets
-// from a timer inside its modal loop.
-#include "TransportFixture.h"
+// MAPI_LOGON_UI: the real logon dialog, answered through its named widgets.
+#include "ProviderHarness.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -25,13 +24,14 @@ struct Answer {
 };
 
 struct SeenDialog {
-  QWidget* parent = nullptr;
-  bool enabled = false;
+  QWidget* parent;
+  bool enabled;
   std::string notice;
-  bool showsUser = false;
+  bool showsUser;
 };
 
-// Answers each logon dialog that opens with the next answer (none left: Cancel).
+// Answers each logon dialog that opens with the next answer (none left:
+// Cancel), from a timer running inside the dialog's modal loop.
 class DialogAnswerer {
 public:
   DialogAnswerer(std::deque<Answer> answers, std::string user) : m_answers(std::move(answers)), m_user(std::move(user)) {
@@ -44,8 +44,9 @@ private:
   void poll() {
     auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
     if (!dialog || dialog->objectName() != "mapi32LogonDialog" || !dialog->isVisible()) return;
-    SeenDialog& s = seen.emplace_back(SeenDialog{dialog->parentWidget(), dialog->isEnabled(), {}, false});
-    if (auto* notice = dialog->findChild<QLabel*>("notice")) s.notice = notice->text().toStdString();
+    auto* notice = dialog->findChild<QLabel*>("notice");
+    SeenDialog& s = seen.emplace_back(SeenDialog{dialog->parentWidget(), dialog->isEnabled(),
+                                                 notice ? notice->text().toStdString() : "", false});
     for (auto* label : dialog->findChildren<QLabel*>()) s.showsUser |= label->text().toStdString() == m_user;
     if (m_answers.empty() || !m_answers.front().password) return dialog->reject();
     dialog->findChild<QLineEdit*>("password")->setText(QString::fromStdString(*m_answers.front().password));

@@ -1,4 +1,6 @@
-// MAPISendMail through the outbox transport, read back by Python's email package.
+// MAPISendMail through the outbox transport, read back by Python's email
+// package; the sendmail transport's command line split into words.
+#include "CommandWords.h"
 #include "ProviderHarness.h"
 
 #include <fcntl.h>
@@ -61,10 +63,8 @@ TEST_F(MapiSendMailTest, WritesOneMaildirFileWithRecipientsInOrderAndBccOnlyInEn
   EXPECT_EQ(dump.number("date") + dump.number("message-id"), 2) << "both parse";
   EXPECT_EQ(dump.one("mime-version") + " " + dump.one("type") + " " + dump.one("body-charset"), "1.0 text/plain utf-8");
   EXPECT_EQ(dump.one("body"), "Hello\n");
-  for (const char* sub : {"", "/tmp", "/new", "/cur"}) {
-    struct stat info {};
-    EXPECT_EQ(::stat((outbox().string() + sub).c_str(), &info) == 0 ? info.st_mode & 0777 : 0, 0700u) << sub;
-  }
+  for (const char* sub : {"", "/tmp", "/new", "/cur"})
+    EXPECT_EQ(fs::status(outbox().string() + sub).permissions(), fs::perms::owner_all) << sub;
 
   // Two sends in one process: two distinct names of the Maildir form.
   ASSERT_EQ(message.send(sendMail()), static_cast<MAPI_ULONG>(SUCCESS_SUCCESS));
@@ -112,24 +112,14 @@ TEST_F(MapiSendMailTest, RecipientIsOneMailboxWithinSmtpLimitsOrANameInTheAddres
       {"Ann Example <addr@example.org>", "", "Ann Example <addr@example.org>"},
       {"\"Last, First\" <addr@example.org>", "", "Last, First <addr@example.org>"},
       {"Jürgen Ünïcode <addr@example.org>", "", "Jürgen Ünïcode <addr@example.org>"},
-      {longest, "", "<" + longest + ">"},
-      {"Nobody", "", ""},
-      {"Nobody", "SMTP:nobody", ""},
-      {"Ann Book", "", "Ann Book <ann@example.org>"},
-      {"Ann", "SMTP:Ann Book", "Ann <ann@example.org>"},
-      {"Twin", "", "", MAPI_E_AMBIGUOUS_RECIPIENT},
-      {"Same", "", "Same <same@example.org>"},
-      {"Bad", "", ""},
+      {longest, "", "<" + longest + ">"}, {"Nobody", "", ""}, {"Nobody", "SMTP:nobody", ""},
+      {"Ann Book", "", "Ann Book <ann@example.org>"}, {"Ann", "SMTP:Ann Book", "Ann <ann@example.org>"},
+      {"Twin", "", "", MAPI_E_AMBIGUOUS_RECIPIENT}, {"Same", "", "Same <same@example.org>"}, {"Bad", "", ""},
       // Each of these once went to its first part and counted as sent.
-      {"a@b@c.org", "", ""},
-      {"a@x.example;b@y.example", "", ""},
-      {"a@example.org, b@example.org", "", ""},
-      {"judy@example.com;extra", "", ""},
-      {"ann@example.org garbage here", "", ""},
-      {"Ann <ann@example.org> garbage", "", ""},
-      {"\"Unclosed <ann@example.org>", "", ""},
-      {"l" + local64 + "@example.org", "", ""},
-      {local64 + "@d" + longest.substr(65), "", ""},
+      {"a@b@c.org", "", ""}, {"a@x.example;b@y.example", "", ""}, {"a@example.org, b@example.org", "", ""},
+      {"judy@example.com;extra", "", ""}, {"ann@example.org garbage here", "", ""},
+      {"Ann <ann@example.org> garbage", "", ""}, {"\"Unclosed <ann@example.org>", "", ""},
+      {"l" + local64 + "@example.org", "", ""}, {local64 + "@d" + longest.substr(65), "", ""},
   };
   for (const auto& c : cases) {
     TestMessage message;
@@ -152,12 +142,9 @@ TEST_F(MapiSendMailTest, BodyTextSurvivesLongLinesEightBitAndLineEnds) {
   std::string umlauts = "Grüße\nÄÖÜ ✓\n";
   for (int i = 0; i < 1200; ++i) umlauts += "ü";
   const std::tuple<std::string, std::string, std::string> cases[] = {
-      {longAscii, longAscii + "\n", "utf-8"},
-      {umlauts, umlauts + "\n", "utf-8"},
+      {longAscii, longAscii + "\n", "utf-8"}, {umlauts, umlauts + "\n", "utf-8"},
       {"a\r\nb\rc\n\r\n.\nFrom here", "a\nb\nc\n\n.\nFrom here\n", "utf-8"},
-      {"caf\xe9 \x80", "café €\n", "windows-1252"},
-      {"", "", "utf-8"},
-  };
+      {"caf\xe9 \x80", "café €\n", "windows-1252"}, {"", "", "utf-8"}};
   for (const auto& [text, wantBody, wantCharset] : cases) {
     TestMessage message;
     Dump dump = sendAndDump(message.to("a@example.org").text(text));
@@ -224,10 +211,8 @@ TEST_F(MapiSendMailTest, BadMessagesGiveTheirCodesAndDeliverNothing) {
       {"recipient class", MAPI_E_BAD_RECIPTYPE, {}, [](MapiMessage& m) { m.lpRecips[0].ulRecipClass = 9; }},
       {"count without recipient array", MAPI_E_FAILURE, {}, [](MapiMessage& m) { m.lpRecips = nullptr; }},
       {"count without file array", MAPI_E_FAILURE, {}, [](MapiMessage& m) { m.nFileCount = 3; }},
-      {"all texts null", MAPI_E_UNKNOWN_RECIPIENT, {}, [](MapiMessage& m) {
-         m.lpRecips[0].lpszName = nullptr;
-         m.lpszSubject = m.lpszNoteText = nullptr;
-       }},
+      {"all texts null", MAPI_E_UNKNOWN_RECIPIENT, {},
+       [](MapiMessage& m) { m.lpRecips[0].lpszName = m.lpszSubject = m.lpszNoteText = nullptr; }},
   };
   for (const auto& c : cases) {
     TestMessage message;
@@ -258,17 +243,11 @@ TEST_F(MapiSendMailTest, UnwritableOutboxGivesFailureAndLeavesNoFile) {
 
 TEST_F(MapiSendMailTest, SendingRemovesOnlyRegularFilesLeftInTmpForOver36Hours) {
   enum Kind { File, Folder, Link };
-  const struct {
-    const char* path;
-    Kind kind;
-    int ageHours;
-    bool kept;
-  } entries[] = {
+  const std::tuple<const char*, Kind, int, bool> entries[] = {  // path, kind, age in hours, kept
       {"tmp/left-by-a-crash", File, 37, false}, {"tmp/left-by-a-crash-2", File, 400, false},
       {"tmp/younger", File, 35, true},          {"tmp/being-written", File, 0, true},
       {"tmp/old-folder", Folder, 37, true},     {"tmp/old-link", Link, 37, true},
-      {"cur/read-long-ago", File, 37, true},
-  };
+      {"cur/read-long-ago", File, 37, true}};
   const fs::path target = m_home.path() / "link-target";
   const auto makeOld = [](const fs::path& path, int ageHours) {
     const timespec when{::time(nullptr) - ageHours * 3600L, 0};
@@ -277,17 +256,17 @@ TEST_F(MapiSendMailTest, SendingRemovesOnlyRegularFilesLeftInTmpForOver36Hours) 
   };
   testenv::WriteFile(target, "kept");
   ASSERT_EQ(makeOld(target, 37), 0);
-  for (const auto& e : entries) {
-    const fs::path path = outbox() / e.path;
+  for (const auto& [name, kind, ageHours, kept] : entries) {
+    const fs::path path = outbox() / name;
     fs::create_directories(path.parent_path());
-    if (e.kind == File) testenv::WriteFile(path, "x");
-    if (e.kind == Folder) fs::create_directory(path);
-    if (e.kind == Link) fs::create_symlink(target, path);
-    ASSERT_EQ(makeOld(path, e.ageHours), 0) << e.path;
+    kind == File ? testenv::WriteFile(path, "x") : kind == Folder ? void(fs::create_directory(path))
+                                                                  : fs::create_symlink(target, path);
+    ASSERT_EQ(makeOld(path, ageHours), 0) << name;
   }
   EXPECT_EQ(TestMessage().to("a@example.org").text("x").send(sendMail()), static_cast<MAPI_ULONG>(SUCCESS_SUCCESS));
   EXPECT_EQ(FilesIn(outbox() / "new").size(), 1u);
-  for (const auto& e : entries) EXPECT_EQ(fs::exists(fs::symlink_status(outbox() / e.path)), e.kept) << e.path;
+  for (const auto& [name, kind, ageHours, kept] : entries)
+    EXPECT_EQ(fs::exists(fs::symlink_status(outbox() / name)), kept) << name;
   EXPECT_EQ(testenv::ReadFile(target), "kept");
 }
 
@@ -319,6 +298,31 @@ TEST_F(MapiSendMailTest, SenderComesFromAccountAndOriginatorName) {
     EXPECT_EQ(TestMessage().to("a@example.org").send(sendMail()), static_cast<MAPI_ULONG>(MAPI_E_FAILURE)) << from;
   }
   EXPECT_TRUE(FilesIn(box / "new").empty());
+}
+
+// How SendmailCommand is split into the program and its arguments.
+using Words = std::vector<std::string>;
+
+TEST(CommandWords, SplitsLikeAShellWithoutRunningOne) {
+  struct Case {
+    const char* line;
+    std::optional<Words> want;
+  };
+  const Case cases[] = {
+      {"/usr/sbin/sendmail -i", Words{"/usr/sbin/sendmail", "-i"}},
+      {"  msmtp\t--host=a \n ", Words{"msmtp", "--host=a"}},
+      {"msmtp '--passwordeval=echo a b'", Words{"msmtp", "--passwordeval=echo a b"}},
+      {R"(a "b \"c\" \\ \d" e)", Words{"a", R"(b "c" \ \d)", "e"}},
+      {R"(a\ b c\'d)", Words{"a b", "c'd"}},
+      {"a '' \"\" b", Words{"a", "", "", "b"}},
+      {"pre'quo ted'post", Words{"prequo tedpost"}},
+      {"$HOME *.txt a|b", Words{"$HOME", "*.txt", "a|b"}},
+      {"", Words{}},
+      {"a 'open", std::nullopt},
+      {"a \"open", std::nullopt},
+      {"a \\", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(mapi32::SplitCommandWords(c.line), c.want) << c.line;
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
 // What the provider tests share: the provider loaded, Simple MAPI messages
-// built by hand, account values, messages read back by dump_mail.py.
+// built by hand, account values, messages read back by dump_mail.py, and the
+// fixture's SMTP server for the transports.
 #pragma once
 
 #include "MailAccountValues.h"
 #include "MailDump.h"
-#include "TestEnv.h"
+#include "SmtpTestServer.h"
 
 #include <zerth/mapi.h>
 
@@ -12,13 +13,9 @@
 
 #include <dlfcn.h>
 
-#include <filesystem>
 #include <functional>
 #include <list>
 #include <memory>
-#include <optional>
-#include <string>
-#include <vector>
 
 namespace providertest {
 
@@ -97,6 +94,33 @@ protected:
   testenv::ScopedEnv m_runtime{"XDG_RUNTIME_DIR", m_home.str()};
   std::unique_ptr<void, int (*)(void*)> m_provider{::dlopen(TARVO_RUNTIME_DIR "/libmapi32.so", RTLD_NOW), ::dlclose};
   LPMAPISENDMAIL m_send = nullptr;
+};
+
+// A sender unique to the test.
+class TransportTest : public ProviderTest {
+protected:
+  void SetUp() override {
+    ProviderTest::SetUp();
+    SetAccountValue("From", m_from);
+  }
+
+  // Generous time-outs for a loaded machine that still end a hang.
+  void useSmtp(const std::string& url, const std::string& startTls = "required") {
+    for (const auto& [name, value] : {std::pair<const char*, std::string>{"Transport", "smtp"}, {"Server", url},
+                                      {"StartTLS", startTls}, {"ConnectTimeout", "30"}, {"Timeout", "20"}})
+      SetAccountValue(name, value);
+  }
+  void useStarttlsAccount() {
+    useSmtp(m_server.starttlsUrl());
+    SetAccountValue("User", m_server.value("SMTP_USER"));
+    SetAccountValue("CaFile", m_server.value("SMTP_CA_FILE"));
+  }
+  MAPI_ULONG sendTo(const std::string& address, FLAGS flags = 0, MAPI_ULONG_PTR window = 0) {
+    return TestMessage().to(address).subject("Test").text("Hello").send(sendMail(), flags, {}, window);
+  }
+
+  SmtpTestServer m_server;
+  std::string m_from = UniqueAddress("sender");
 };
 
 }  // namespace providertest

@@ -1,19 +1,11 @@
 #!/usr/bin/python3
-"""Prints the cards of a vCard or LDIF file as read by independent readers
-(vobject; python-ldap's ldif module), one line per card in the form the C++
-test prints: FN|family|given|mail,mail|group.
-
-vobject keeps addresses in file order; the book lists the preferred one first
-(PREF=n, lower first, or TYPE=pref), so the addresses are ordered here by the
-parameters vobject read."""
+"""Prints the cards of a vCard or LDIF file as vobject and python-ldap's ldif
+read them, one "FN|family|given|mail,mail|group" line per card; addresses
+ordered preferred first (PREF=n, lower first, or TYPE=pref), as the book lists them."""
 import sys
 
 import ldif
 import vobject
-
-
-def clean(text):
-    return text.strip()
 
 
 def field(value):
@@ -42,15 +34,15 @@ def vcard_line(card):
             addresses.append(address)
     kinds = card.contents.get("kind", []) + card.contents.get("x-addressbookserver-kind", [])
     group = any(k.value.strip().lower() == "group" for k in kinds)
-    return "|".join([clean(fn[0].value) if fn else "",
-                     clean(field(n[0].value.family)) if n else "",
-                     clean(field(n[0].value.given)) if n else "",
+    return "|".join([fn[0].value.strip() if fn else "",
+                     field(n[0].value.family).strip() if n else "",
+                     field(n[0].value.given).strip() if n else "",
                      ",".join(addresses), "group" if group else ""])
 
 
 def ldif_line(entry):
     entry = {k.lower(): [v.decode("utf-8", "replace") for v in vs] for k, vs in entry.items()}
-    first = lambda name: clean(entry.get(name.lower(), [""])[0])
+    first = lambda name: entry.get(name.lower(), [""])[0].strip()
     mails = [m.strip() for m in entry.get("mail", []) + entry.get("mozillasecondemail", []) if m.strip()]
     classes = {c.strip().lower() for c in entry.get("objectclass", [])}
     group = bool(classes & {"groupofnames", "groupofuniquenames"})
