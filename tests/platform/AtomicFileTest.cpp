@@ -1,5 +1,6 @@
 // WriteFileAtomically: exactly the new bytes and mode, or the old file as it
 // was and no temporary file.
+#include "FileChecks.h"
 #include "TestEnv.h"
 
 #include <zplatform/AtomicFile.h>
@@ -8,31 +9,16 @@
 
 #include <cerrno>
 #include <csignal>
-#include <filesystem>
 #include <optional>
-#include <set>
-#include <string>
 #include <tuple>
 
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 namespace {
 
 namespace fs = std::filesystem;
 using zplatform::AtomicWriteStep;
 using zplatform::WriteFileAtomically;
-
-std::set<std::string> Listing(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename().string());
-  return names;
-}
-
-mode_t ModeOf(const fs::path& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
-}
 
 TEST(WriteFileAtomically, HoldsTheBytesWithExactlyTheModeAsked) {
   // A umask that would narrow 0600 to 0400 and 0644 to 0400: the mode asked wins.
@@ -51,29 +37,24 @@ TEST(WriteFileAtomically, HoldsTheBytesWithExactlyTheModeAsked) {
     EXPECT_TRUE(result.ok()) << result.error;
     EXPECT_EQ(testenv::ReadFile(path), bytes);
     EXPECT_EQ(ModeOf(path), mode) << bytes.size();
-    EXPECT_EQ(Listing(dir.path()), std::set<std::string>{"target"});
+    EXPECT_EQ(NamesIn(dir.path()), std::set<std::string>{"target"});
   }
   ::umask(oldMask);
 }
 
-// Lowers the file size limit; SIGXFSZ ignored, the write fails with EFBIG.
-class FileSizeLimit {
-public:
-  explicit FileSizeLimit(rlim_t bytes) : m_handler(std::signal(SIGXFSZ, SIG_IGN)) {
-    ::getrlimit(RLIMIT_FSIZE, &m_old);
-    const rlimit lower{bytes, m_old.rlim_max};
+// Lowers the file size limit with SIGXFSZ ignored: a write past it fails with EFBIG.
+struct FileSizeLimit {
+  explicit FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    const rlimit lower{bytes, old.rlim_max};
     ::setrlimit(RLIMIT_FSIZE, &lower);
   }
   ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &m_old);
-    std::signal(SIGXFSZ, m_handler);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, handler);
   }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-  void (*m_handler)(int);
-  rlimit m_old{};
+  rlimit old{};
+  void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
 };
 
 TEST(WriteFileAtomically, FailureLeavesTheOldFileAndNoTemporary) {
@@ -81,25 +62,22 @@ TEST(WriteFileAtomically, FailureLeavesTheOldFileAndNoTemporary) {
   const fs::path old = dir.path() / "old";
   testenv::WriteFile(old, "old bytes");
   testenv::WriteFile(dir.path() / "folder" / "inside", "kept");
-  const std::set<std::string> before = Listing(dir.path());
-
+  const std::set<std::string> before = NamesIn(dir.path());
   const std::tuple<fs::path, rlim_t, AtomicWriteStep, int> cases[] = {
       {dir.path() / "none" / "file", RLIM_INFINITY, AtomicWriteStep::CreateTemporary, ENOENT},
       {old, 4096, AtomicWriteStep::WriteTemporary, EFBIG},
       {dir.path() / "folder", RLIM_INFINITY, AtomicWriteStep::Replace, EISDIR},
   };
   for (const auto& [target, sizeLimit, step, error] : cases) {
-    SCOPED_TRACE(target);
     zplatform::AtomicWriteResult result;
     {
       const FileSizeLimit limit(sizeLimit);
       result = WriteFileAtomically(target.string(), std::string(3 * 4096, 'n'), 0644, ".tmp");
     }
-    EXPECT_EQ(result.error, error);
-    EXPECT_EQ(result.failedStep, step);
+    EXPECT_EQ(std::pair(result.error, result.failedStep), std::pair(error, step)) << target;
     EXPECT_EQ(testenv::ReadFile(old), "old bytes");
     EXPECT_EQ(testenv::ReadFile(dir.path() / "folder" / "inside"), "kept");
-    EXPECT_EQ(Listing(dir.path()), before);
+    EXPECT_EQ(NamesIn(dir.path()), before) << target;
   }
 }
 

@@ -1,9 +1,7 @@
-// zplatform_reg_writer [--machine] PREFIX COUNT
-// Sets COUNT REG_DWORD values PREFIX<i> = i under Software\ZerthRace of
-// HKEY_CURRENT_USER, one key open and one write each, so that two copies
-// started together race on the hive. --machine: of HKEY_LOCAL_MACHINE, after
-// giving up every capability, so that even root meets the files' modes.
-// Exit status 0 when every call succeeded, else the failed call's result.
+// zplatform_reg_writer [--machine] PREFIX COUNT: sets REG_DWORD values
+// PREFIX<i> = i, i < COUNT, under HKEY_CURRENT_USER\Software\ZerthRace, one
+// key open and one write each. --machine: of HKEY_LOCAL_MACHINE, with every
+// capability given up. Exits 0, else with the failed call's result.
 #include <zplatform/Registry.h>
 
 #include <algorithm>

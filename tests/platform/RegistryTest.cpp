@@ -1,7 +1,7 @@
 // The registry calls as Windows callers use them, over REGEDIT4 hive files
 // written, raced on, killed in mid-write, damaged.
+#include "FileChecks.h"
 #include "TestEnv.h"
-#include "WithoutBlocking.h"
 
 #include <zplatform/ProgramDir.h>
 #include <zplatform/Registry.h>
@@ -14,7 +14,6 @@
 #include <memory>
 #include <ostream>
 #include <random>
-#include <set>
 #include <thread>
 #include <vector>
 
@@ -75,12 +74,6 @@ StoredValue Query(HKEY key, const char* name) {
   stored.rc = RegQueryValueEx(key, name, nullptr, &stored.type, reinterpret_cast<BYTE*>(stored.data.data()), &size);
   stored.data.resize(size);
   return stored;
-}
-
-std::set<std::string> NamesIn(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename().string());
-  return names;
 }
 
 // Starts the writer helper with these arguments; 0 when it could not start.
@@ -240,25 +233,21 @@ TEST_F(RegistryTest, EveryReadSeesTheHiveAsItIsNow) {
     const struct timespec times[] = {before.st_atim, before.st_mtim};
     if (keepTime) { ASSERT_EQ(::utimensat(AT_FDCWD, UserHive().c_str(), times, 0), 0); }
   };
-  const struct {
-    const char* expected;
-    std::function<void()> change;
-  } cases[] = {
+  const std::pair<const char*, std::function<void()>> cases[] = {
       {"two,7", [&] { ASSERT_EQ(Set(Create(HKEY_CURRENT_USER, "Software\\Zerth").get(), "Value", REG_SZ, "two"), 0); }},
       {"two,0", [&] { ASSERT_EQ(WaitFor(StartWriter({"Other", "1"})), 0); }},
-      {"ten,7", [&] { inPlace("ten", false); }},
-      {"six,7", [&] { inPlace("six", false); }},
+      {"ten,7", [&] { inPlace("ten", false); }}, {"six,7", [&] { inPlace("six", false); }},
       {"one,7", [&] { inPlace("one", true); }},
   };
   testenv::WriteFile(UserHive(), text("one"));
   std::string before = "one,7";
-  for (const auto& c : cases) {
+  for (const auto& [expected, change] : cases) {
     // Long enough after the last change for a parse to be kept.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(read(), before);
-    c.change();
-    EXPECT_EQ(read(), c.expected);
-    before = c.expected;
+    change();
+    EXPECT_EQ(read(), expected);
+    before = expected;
   }
 }
 
@@ -306,10 +295,7 @@ TEST_F(RegistryTest, FilesArePrivateAndOnlyTheTemporariesOfKilledWritersAreRemov
   ASSERT_EQ(SetDword(key.get(), "VerboseMode", 1), ERROR_SUCCESS);
   const fs::path dir = UserHive().parent_path();
   const std::pair<fs::path, mode_t> modes[] = {{UserHive(), 0600}, {dir, 0700}, {dir.parent_path(), 0700}};
-  for (const auto& [path, mode] : modes) {
-    struct stat st {};
-    EXPECT_EQ(::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u, mode) << path;
-  }
+  for (const auto& [path, mode] : modes) EXPECT_EQ(ModeOf(path), mode) << path;
   EXPECT_EQ(NamesIn(dir), (std::set<std::string>{"user.reg", "user.reg.lock"})) << "no temporary";
 
   // Names that merely look like a writer's temporary are not its to remove.
@@ -382,16 +368,11 @@ TEST_F(RegistryTest, DamagedOrOddHivesAreReportedOnceAndNeverRewritten) {
     LONG rc = ERROR_BADDB;
     const char* reason = ": ";
   } cases[] = {
-      {"empty file", ""},
-      {"version 5 export", "Windows Registry Editor Version 5.00\n\n"},
-      {"unknown line", good + "VerboseMode=1\n"},
-      {"bad hex byte", good + "\"b\"=hex:01,0g\n"},
-      {"continuation past the end", good + "\"b\"=hex:01,\\\n"},
-      {"dword of 7 digits", good + "\"d\"=dword:0000002\n"},
-      {"string not closed", good + "\"s\"=\"abc\n"},
-      {"unknown escape", good + "\"s\"=\"a\\qb\"\n"},
-      {"value before any key", "REGEDIT4\n\n\"s\"=\"a\"\n"},
-      {"unknown root", "REGEDIT4\n\n[HKEY_USERS\\S-1-5]\n"},
+      {"empty file", ""}, {"version 5 export", "Windows Registry Editor Version 5.00\n\n"},
+      {"unknown line", good + "VerboseMode=1\n"}, {"bad hex byte", good + "\"b\"=hex:01,0g\n"},
+      {"continuation past the end", good + "\"b\"=hex:01,\\\n"}, {"dword of 7 digits", good + "\"d\"=dword:0000002\n"},
+      {"string not closed", good + "\"s\"=\"abc\n"}, {"unknown escape", good + "\"s\"=\"a\\qb\"\n"},
+      {"value before any key", "REGEDIT4\n\n\"s\"=\"a\"\n"}, {"unknown root", "REGEDIT4\n\n[HKEY_USERS\\S-1-5]\n"},
       {"cut inside a value", good + "\"VerboseMode\"=dword:000"},
       {"cut after a whole value", good + "\"VerboseMode\"=dword:00000001"},
       {"machine hive", good + "\"d\"=dword:1\n", HKEY_LOCAL_MACHINE},
@@ -452,15 +433,12 @@ TEST_F(RegistryTest, MutatedHivesAreReadSafelyAndAcceptedOnesSurviveARewrite) {
   testing::internal::CaptureStderr();
   for (int round = 0; round < 400; ++round) {
     std::string text = valid;
+    // Up to four edits: a byte replaced, bytes erased, a byte inserted, the rest cut.
     for (int e = 0, edits = 1 + static_cast<int>(random() % 4); e < edits && !text.empty(); ++e) {
-      const std::size_t at = random() % text.size();
+      const std::size_t at = random() % text.size(), how = random() % 4;
       const char c = alphabet[random() % alphabet.size()];
-      switch (random() % 4) {
-        case 0: text[at] = c; break;
-        case 1: text.erase(at, 1 + random() % 3); break;
-        case 2: text.insert(at, 1, c); break;
-        default: text.resize(at); break;
-      }
+      how == 0 ? void(text[at] = c) : how == 1 ? void(text.erase(at, 1 + random() % 3))
+                                    : how == 2 ? void(text.insert(at, 1, c)) : text.resize(at);
     }
     testenv::WriteFile(UserHive(), text);
     const LONG read = RegQueryValueEx(HKEY_CURRENT_USER, "x", nullptr, nullptr, nullptr, nullptr);

@@ -1,7 +1,7 @@
 // ReadWholeFile: regular files whole up to the limit; anything else refused
 // without waiting on a FIFO or reading an endless device.
 #include "TestEnv.h"
-#include "WithoutBlocking.h"
+#include "FileChecks.h"
 
 #include <zplatform/WholeFile.h>
 
