@@ -19,11 +19,8 @@ namespace {
 using zplatform::Bstr;
 using zplatform::ComPtr;
 
-struct Conversion {
-  std::string utf8;
-  std::u16string utf16;
-  std::string back;  // the UTF-8 the UTF-16 gives
-};
+// UTF-8, the UTF-16 it gives, and the UTF-8 that gives back.
+struct Conversion { std::string utf8; std::u16string utf16; std::string back; };
 
 TEST(ComTest, BstrTextsConvertWithReplacementForBadInput) {
   const std::string fffd = "\xEF\xBF\xBD";
@@ -69,14 +66,9 @@ public:
   ULONG Release() override { return 1; }
 };
 
-struct Creation {
-  const char* what;
-  std::string library;  // registered for the class; none when empty
-  bool outer;
-  DWORD context;
-  bool apartment;
-  HRESULT expected;
-};
+// The library registered for the class (none when empty), with an outer
+// object or not, the context asked, in an apartment or not: the result.
+struct Creation { const char* what; std::string library; bool outer; DWORD context; bool apartment; HRESULT expected; };
 
 TEST(ComTest, CoCreateInstanceLoadsTheRegisteredProviderOrSaysWhyNot) {
   testenv::TempDir dir;

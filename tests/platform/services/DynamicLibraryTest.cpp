@@ -1,4 +1,5 @@
-// LoadLibrary and friends: Windows names, the search order, entry points.
+// The program's and the user's folders; LoadLibrary and friends: Windows
+// names, the search order, entry points.
 #include "TestEnv.h"
 
 #include <zplatform/DynamicLibrary.h>
@@ -10,7 +11,27 @@
 
 namespace fs = std::filesystem;
 using testenv::ScopedEnv;
-using testenv::TempDir;
+
+// ProgramDirOf: "" for the root, "." (never "") for an unknown path, as callers append "/name".
+TEST(ProgramDirTest, IsTheFolderOfTheRunningExecutable) {
+  EXPECT_EQ(zplatform::ProgramDir(), std::string(TARVO_BINARY_DIR) + "/tests/bin");
+  EXPECT_EQ(zplatform::ProgramPath(), zplatform::ProgramDir() + "/zplatform_services_tests");
+  EXPECT_EQ(zplatform::ProgramDirOf("/opt/tarvo/bin/tarvo"), "/opt/tarvo/bin");
+  EXPECT_EQ(zplatform::ProgramDirOf("/tarvo"), "");
+  EXPECT_EQ(zplatform::ProgramDirOf(""), ".");
+}
+
+TEST(ProgramDirTest, UserFoldersFollowXdgAndIgnoreRelativeValues) {
+  ScopedEnv home("HOME", "/home/ann");
+  {
+    ScopedEnv config("XDG_CONFIG_HOME", "/cfg"), data("XDG_DATA_HOME", "/dat");
+    EXPECT_EQ(zplatform::UserConfigDir(), "/cfg/zerth");
+    EXPECT_EQ(zplatform::UserDataDir(), "/dat/zerth");
+  }
+  ScopedEnv config("XDG_CONFIG_HOME", "relative/cfg"), data("XDG_DATA_HOME", "");
+  EXPECT_EQ(zplatform::UserConfigDir(), "/home/ann/.config/zerth");
+  EXPECT_EQ(zplatform::UserDataDir(), "/home/ann/.local/share/zerth");
+}
 
 TEST(DynamicLibraryTest, WindowsNamesMapToSharedObjects) {
   const std::pair<const char*, const char*> cases[] = {
@@ -21,7 +42,7 @@ TEST(DynamicLibraryTest, WindowsNamesMapToSharedObjects) {
 }
 
 TEST(DynamicLibraryTest, SearchLooksInProgramFolderBeforePath) {
-  TempDir first, second;
+  testenv::TempDir first, second;
   testenv::WriteFile(second.path() / "libzptest.so", "x");
   fs::create_directory(first.path() / "libzpdir.so");  // a folder is not a library
   ScopedEnv path("PATH", first.str() + "::" + second.str());

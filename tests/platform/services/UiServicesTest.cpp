@@ -1,8 +1,13 @@
+// The UI seams: resources, file filters, message boxes and the shell.
 #include "UiRecorder.h"
+
+#include <zplatform/Resources.h>
 
 #include <QString>
 
 #include <gtest/gtest.h>
+
+#include <array>
 
 TEST(UiServicesTest, WindowsFiltersBecomeQtFilters) {
   const std::pair<const char*, const char*> cases[] = {
@@ -32,4 +37,18 @@ TEST(UiServicesTest, HooksAnswerEveryServiceAndWithoutThemNoBoxWaits) {
   EXPECT_EQ(zplatform::GetOpenFileName("All|*.*|"), std::nullopt);
   zplatform::ModalCallScope scope;  // nothing to disable
   EXPECT_EQ(scope.ownerWindowId(), 0u);
+}
+
+TEST(ResourcesTest, StringsComeFromTheRegisteredTableAndBitmapsByKindAndId) {
+  static const std::array<zplatform::StringResource, 2> table{{{101, "&About Tarvo..."}, {57344, "Tarvo"}}};
+  EXPECT_EQ(zplatform::LoadStringResource(101), "");
+  zplatform::RegisterStringTable(table);
+  EXPECT_EQ(zplatform::LoadStringResource(101), "&About Tarvo...");
+  EXPECT_EQ(zplatform::LoadStringResource(57345), "");
+  zplatform::RegisterStringTable({});
+
+  using zplatform::ResourceKind;
+  EXPECT_EQ(zplatform::ResourcePath(ResourceKind::Bitmap, 129), ":/res/bitmap/129.bmp");
+  EXPECT_EQ(zplatform::ResourcePath(ResourceKind::Bitmap, 130), "");
+  EXPECT_EQ(zplatform::ResourcePath(ResourceKind::Icon, 129), "");
 }
