@@ -41,10 +41,8 @@ TEST(OsRelease, PrettyNameAsAShellReadsItFromEtcElseUsrLib) {
       {R"(PRETTY_NAME="A \"B\" \$C \\ \`D\` \n")", nullptr, R"(A "B" $C \ `D` \n)"},
       {"PRETTY_NAME=One\\ Two\"  three\"'!'\r\n", nullptr, "One Two  three!"},
       {"# PRETTY_NAME=no\nPRETTY_NAME=first\n  PRETTY_NAME=indented\nPRETTY_NAME=\"last\"", nullptr, "last"},
-      {"PRETTY_NAME=\"tab\there\"", nullptr, "tab here"},
-      {"PRETTY_NAME=\"unclosed\n", nullptr, "Linux"},
-      {"NAME=Debian\nID=debian\n", "PRETTY_NAME=lib", "Linux"},
-      {nullptr, "PRETTY_NAME=lib", "lib"},
+      {"PRETTY_NAME=\"tab\there\"", nullptr, "tab here"}, {"PRETTY_NAME=\"unclosed\n", nullptr, "Linux"},
+      {"NAME=Debian\nID=debian\n", "PRETTY_NAME=lib", "Linux"}, {nullptr, "PRETTY_NAME=lib", "lib"},
       {nullptr, nullptr, "Linux"},
   };
   for (const auto& [etc, usrLib, name] : cases) {

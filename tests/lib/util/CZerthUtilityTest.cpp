@@ -1,10 +1,7 @@
-// CZerthUtility: the program folder, however long its path, and the verbose
-// switch (a damaged or unreachable hive: tests/platform's registry tests).
+// CZerthUtility::GetAppDir: the program's folder, however long its path.
 #include "TestEnv.h"
 
 #include <zerth/CZerthUtility.h>
-
-#include <zplatform/Registry.h>
 
 #include <gtest/gtest.h>
 
@@ -45,49 +42,4 @@ TEST(GetAppDirTest, IsTheProgramsWholeFolderHoweverLongItsPath) {
     ASSERT_EQ(folder.size(), length);
     EXPECT_EQ(output, folder + "\n" + folder + "/zerth_appdir_helper\n") << length;
   }
-}
-
-// Each test with a private, empty user hive.
-class VerboseFlagTest : public ::testing::Test {
-protected:
-  fs::path UserHive() const { return m_dir.path() / "zerth" / "user.reg"; }
-  static LONG Set(DWORD type, const std::string& data) {
-    HKEY key = nullptr;
-    LONG rc = RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Zerth", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                             nullptr);
-    if (rc == ERROR_SUCCESS)
-      rc = RegSetValueEx(key, "VerboseMode", 0, type, reinterpret_cast<const BYTE*>(data.data()), DWORD(data.size()));
-    RegCloseKey(key);
-    return rc;
-  }
-  testenv::TempDir m_dir;
-  testenv::ScopedEnv m_config{"XDG_CONFIG_HOME", m_dir.str()};
-};
-
-// Four bytes are read whatever type the value has; anything else means off,
-// and every read sees the hive as it is now. Set stores a DWORD.
-TEST_F(VerboseFlagTest, ReadsFourBytesWhateverTheStoredTypeAndStoresADword) {
-  EXPECT_EQ(CZerthUtility::GetVerboseFlag(), 0);
-  EXPECT_FALSE(fs::exists(UserHive())) << "reading creates nothing";
-  const struct {
-    DWORD type;
-    std::string data;
-    int flag;
-  } cases[] = {
-      {REG_DWORD, std::string("\x2a\0\0\0", 4), 42},
-      {REG_DWORD, "\xff\xff\xff\xff", -1},
-      {REG_DWORD, std::string(4, '\0'), 0},
-      {REG_BINARY, std::string("\1\0\0\0", 4), 1},
-      {REG_BINARY, std::string("\1\0", 2), 0},
-      {REG_BINARY, std::string("\1\0\0\0\1\0\0\0", 8), 0},
-      {REG_SZ, std::string("abc", 4), 0x00636261},
-      {REG_SZ, std::string("verbose on", 11), 0},
-  };
-  for (const auto& c : cases) {
-    ASSERT_EQ(Set(c.type, c.data), ERROR_SUCCESS);
-    EXPECT_EQ(CZerthUtility::GetVerboseFlag(), c.flag) << c.type << " of " << c.data.size() << " bytes";
-  }
-  CZerthUtility::SetVerboseFlag(-7);
-  const std::string hive = testenv::ReadFile(UserHive());
-  EXPECT_NE(hive.find("\"VerboseMode\"=dword:fffffff9"), std::string::npos) << hive;
 }

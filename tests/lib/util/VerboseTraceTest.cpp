@@ -1,11 +1,13 @@
-// ShowVerboseTrace and its dialog on the offscreen platform; without a GUI, a
-// line on stderr.
+// The verbose switch; ShowVerboseTrace and its dialog on the offscreen
+// platform; without a GUI, a line on stderr.
 #include "CVerboseDlg.h"
 #include "TestEnv.h"
 #include "UiRecorder.h"
 #include "VerboseTrace.h"
 
 #include <zerth/CZerthUtility.h>
+
+#include <zplatform/Registry.h>
 
 #include <QApplication>
 #include <QClipboard>
@@ -54,25 +56,25 @@ std::optional<Shown> Trace(const char* action, const char* details, int enableOp
     QTest::mouseClick(Control<QPushButton>(*dlg, IDOK), Qt::LeftButton);
   });
   poll.start();
-  auto trace = [&] {
+  const auto trace = [&] {
     ShowVerboseTrace(action, details, enableOpen);
     returned = true;
   };
-  if (!inWorker) {
+  if (inWorker) {
+    std::thread worker(trace);
+    // A worker that never comes back would hang the test run; end it instead.
+    if (!QTest::qWaitFor([&returned] { return returned.load(); }, 30000)) std::abort();
+    worker.join();
+  } else {
     trace();
-    return shown;
   }
-  std::thread worker(trace);
-  // A worker that never comes back would hang the test run; end it instead.
-  if (!QTest::qWaitFor([&returned] { return returned.load(); }, 30000)) std::abort();
-  worker.join();
   return shown;
 }
 
 // A private, empty user hive for the switch.
-class PrivateHive : public ::testing::Test {
-  testenv::TempDir m_dir;
-  testenv::ScopedEnv m_config{"XDG_CONFIG_HOME", m_dir.str()};
+struct PrivateHive : ::testing::Test {
+  testenv::TempDir dir;
+  testenv::ScopedEnv config{"XDG_CONFIG_HOME", dir.str()};
 };
 
 class VerboseTraceTest : public PrivateHive {
@@ -95,28 +97,49 @@ protected:
 };
 
 // No QApplication here: the library is used by a console program.
-class VerboseTraceConsoleTest : public PrivateHive {};
+using VerboseTraceConsoleTest = PrivateHive;
 
 }  // namespace
 
+// Four bytes are read whatever type the value has; anything else means off,
+// and every read sees the hive as it is now. Set stores a DWORD.
+TEST_F(VerboseTraceConsoleTest, SwitchReadsFourBytesWhateverTheStoredTypeAndStoresADword) {
+  const std::filesystem::path hivePath = dir.path() / "zerth" / "user.reg";
+  EXPECT_EQ(CZerthUtility::GetVerboseFlag(), 0);
+  EXPECT_FALSE(std::filesystem::exists(hivePath)) << "reading creates nothing";
+  const std::tuple<DWORD, std::string, int> cases[] = {
+      {REG_DWORD, std::string("\x2a\0\0\0", 4), 42}, {REG_DWORD, "\xff\xff\xff\xff", -1},
+      {REG_DWORD, std::string(4, '\0'), 0},          {REG_BINARY, std::string("\1\0\0\0", 4), 1},
+      {REG_BINARY, std::string("\1\0", 2), 0},       {REG_BINARY, std::string("\1\0\0\0\1\0\0\0", 8), 0},
+      {REG_SZ, std::string("abc", 4), 0x00636261},  {REG_SZ, std::string("verbose on", 11), 0},
+  };
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Zerth", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  for (const auto& [type, data, flag] : cases) {
+    const auto size = static_cast<DWORD>(data.size());
+    ASSERT_EQ(RegSetValueEx(key, "VerboseMode", 0, type, reinterpret_cast<const BYTE*>(data.data()), size), 0);
+    EXPECT_EQ(CZerthUtility::GetVerboseFlag(), flag) << type << " of " << size << " bytes";
+  }
+  RegCloseKey(key);
+  CZerthUtility::SetVerboseFlag(-7);
+  const std::string hive = testenv::ReadFile(hivePath);
+  EXPECT_NE(hive.find("\"VerboseMode\"=dword:fffffff9"), std::string::npos) << hive;
+}
+
 TEST_F(VerboseTraceTest, DialogOnlyWhileTheSwitchIsOnShowingWhatTheClientsPass) {
   EXPECT_FALSE(Trace("Change directory on FTP server", "/pub", 0, false)) << "no key";
-  const struct {
-    const char* action;
-    const char* details;
-    int enableOpen;
-    const char* shownDetails;
-    bool inWorker;
-  } calls[] = {
+  // What the client passes; the details shown; traced from a worker thread.
+  const std::tuple<const char*, const char*, int, const char*, bool> calls[] = {
       {"Connect to FTP server", "ftp://ann:pw@ftp.example.org", 1, "ftp://ann:pw@ftp.example.org", false},
       {"Receive file from FTP server", "/pub/a.txt\r\n=>\r\n/tmp/a.txt", 0, "/pub/a.txt\n=>\n/tmp/a.txt", false},
       {"HTTP <b>POST</b> & more request", nullptr, 1, "", false},
       {"HTTP get request", "http://www.example.org/", 1, "http://www.example.org/", true},
   };
   CZerthUtility::SetVerboseFlag(1);
-  for (const auto& call : calls)
-    EXPECT_EQ(Trace(call.action, call.details, call.enableOpen, call.inWorker),
-              Shown("Network Verbose Mode", call.action, call.shownDetails, call.enableOpen != 0));
+  for (const auto& [action, details, enableOpen, shownDetails, inWorker] : calls)
+    EXPECT_EQ(Trace(action, details, enableOpen, inWorker),
+              Shown("Network Verbose Mode", action, shownDetails, enableOpen != 0));
   CZerthUtility::SetVerboseFlag(0);
   EXPECT_FALSE(Trace("Change directory on FTP server", "/pub", 0, true)) << "switched off again";
 }
