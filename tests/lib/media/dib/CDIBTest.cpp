@@ -1,12 +1,64 @@
-#include "DibFiles.h"
-
+// CDIB and CAniButton on BMP files written by Qt's own BMP writer (1 bit a
+// pixel for a mono image, 4 for up to 16 colours, 8 for more, 24 for RGB32,
+// and biClrUsed = the colour count) with header fields patched, and on the
+// program's bitmap resources :/res/bitmap/<id>.bmp compiled by Qt's resource
+// compiler; the button on the offscreen platform.
+#include <zerth/CAniButton.h>
 #include <zerth/CDIB.h>
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QBuffer>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QPushButton>
+#include <QResource>
+#include <QTemporaryDir>
+#include <QtCore/qtestsupport_core.h>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
-#include <QPainter>
+#include <map>
 
 namespace {
+
+// Pixel (x, y) of an indexed image is entry f(x, y) of its colour table.
+template <typename Index>
+QImage Indexed(int width, int height, const QList<QRgb>& colours, Index f, QImage::Format format = QImage::Format_Indexed8) {
+  QImage image(width, height, format);
+  image.setColorTable(colours);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) image.setPixel(x, y, f(x, y));
+  return image;
+}
+
+inline QByteArray BmpOf(const QImage& image) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  return buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "BMP") ? bytes : QByteArray();
+}
+
+inline QByteArray Patched(QByteArray bmp, int at, quint32 value) { return qToLittleEndian(value, bmp.data() + at), bmp; }
+
+// The same image with an info header of size bytes (the added fields zero).
+inline QByteArray WithInfoSize(QByteArray bmp, quint32 size) {
+  const quint32 offset = qFromLittleEndian<quint32>(bmp.constData() + 10);
+  return Patched(Patched(bmp.insert(54, QByteArray(size - 40, '\0')), 14, size), 10, offset + size - 40);
+}
+
+inline QByteArray Save(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+  QFile file(dir.filePath(name));
+  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? file.fileName().toUtf8() : QByteArray();
+}
+
+inline bool RegisterBitmapResources(const QTemporaryDir& dir, const std::map<unsigned, QByteArray>& bitmaps) {
+  QByteArray qrc = "<RCC><qresource prefix=\"/res/bitmap\">";
+  for (const auto& [id, bmp] : bitmaps) qrc += QString("<file alias=\"%1.bmp\">%2</file>").arg(id).arg(Save(dir, QString::number(id), bmp)).toUtf8();
+  const QByteArray qrcPath = Save(dir, "bitmaps.qrc", qrc + "</qresource></RCC>"), rcc = dir.filePath("bitmaps.rcc").toUtf8();
+  return QProcess::execute(RCC_PROGRAM, {"--binary", "-o", rcc, qrcPath}) == 0 && QResource::registerResource(rcc);
+}
 
 // A colour per index, so that each pixel tells the entry it came from.
 QList<QRgb> Colours(int count) {
@@ -107,6 +159,109 @@ TEST(CDIBTest, BadFilesAreRefusedAndReleaseWhatWasLoaded) {
     EXPECT_TRUE(!dib.GetPalette() == !c.result && dib.GetWidth() == (c.result ? 5 : 0) && dib.GetBits().isNull() == !c.result);
   }
   for (const QString& path : {dir.filePath("missing.bmp"), dir.path()}) EXPECT_EQ(CDIB(path.toUtf8().constData()).IsPaletteLoaded(), 0);
+}
+
+constexpr int kFrameWidth = 4, kFrameHeight = 3, kId = 1001;
+const QRgb kMagenta = qRgb(255, 0, 255), kBlack = qRgb(0, 0, 0), kGrey = qRgb(9, 9, 9), kFace = 1;
+
+// Cell (frame, row) has a colour of its own; the first pixel of every
+// column is magenta, the strip's top-left colour.
+QRgb Cell(int frame, int row) { return qRgb(40 * row + 1, 10 * frame + 1, 200); }
+
+QByteArray Strip(int frames) {
+  QList<QRgb> colours{kMagenta};
+  for (int i = 0; i < 3 * frames; ++i) colours << Cell(i % frames, i / frames);
+  return BmpOf(Indexed(frames * kFrameWidth, 3 * kFrameHeight, colours, [frames](int x, int y) {
+    return x % kFrameWidth ? 1 + y / kFrameHeight * frames + x / kFrameWidth : 0;
+  }));
+}
+
+// The animated button on a dialog's button of one frame's size (the dialog goes first).
+struct Probe : CAniButton {
+  using CAniButton::m_nCurrentFrame, CAniButton::m_nTimerId, CAniButton::m_nFrameCount;
+  QWidget dialog;
+  QPushButton* button = new QPushButton(&dialog);
+  Probe() { button->setObjectName(QString::number(kId)), button->resize(kFrameWidth, kFrameHeight); }
+  auto Timers() { return QAbstractEventDispatcher::instance()->registeredTimers(button); }
+  QRgb Shown() { return button->grab().toImage().pixel(1, 1); }
+};
+
+// A QApplication for the widgets, and the strips of four frames and of one.
+struct CAniButtonTest : ::testing::Test {
+  int m_argc = 0;
+  QApplication m_app{m_argc, nullptr};
+  QTemporaryDir m_dir;
+  QByteArray m_strip = Save(m_dir, "4.bmp", Strip(4)), m_single = Save(m_dir, "1.bmp", Strip(1));
+};
+
+TEST_F(CAniButtonTest, DrawsTheFrameOfTheStateRowCentredOrStretched) {
+  const struct { const char* name; int frames, stretch, ticks; UINT state; QSize size; QPoint at; QRgb colour; } cases[] = {
+      {"last frame", 4, 0, 3, 0, {4, 3}, {1, 1}, Cell(3, 0)}, {"after the last the first", 4, 0, 4, 0, {4, 3}, {1, 1}, Cell(0, 0)},
+      {"focused: row 1", 4, 0, 1, ODS_FOCUS, {4, 3}, {1, 1}, Cell(1, 1)},
+      {"pressed: row 2", 4, 0, 1, ODS_SELECTED, {4, 3}, {1, 1}, Cell(1, 2)},
+      {"pressed with the focus", 4, 0, 1, ODS_SELECTED | ODS_FOCUS, {4, 3}, {1, 1}, Cell(1, 2)},
+      {"one frame, from x = 1", 1, 0, 3, 0, {4, 3}, {0, 0}, Cell(0, 0)},
+      {"centred: odd pixel right", 4, 0, 0, 0, {7, 4}, {0, 0}, kBlack}, {"centred", 4, 0, 0, 0, {7, 4}, {1, 0}, Cell(0, 0)},
+      {"centred: the next column's edge", 4, 0, 0, 0, {7, 4}, {4, 0}, kMagenta},
+      {"centred: right margin", 4, 0, 0, 0, {7, 4}, {5, 0}, kBlack}, {"centred: bottom", 4, 0, 0, 0, {7, 4}, {1, 3}, kBlack},
+      {"stretched", 4, 1, 0, 0, {8, 6}, {0, 5}, Cell(0, 0)}, {"stretched, converted", 4, 1, 0, 0, {8, 6}, {7, 5}, kFace}};
+  for (const auto& c : cases) {
+    Probe probe;
+    ASSERT_EQ(probe.AutoLoad(kId, &probe.dialog, (c.frames > 1 ? m_strip : m_single).constData(), nullptr, 8, c.frames, c.stretch, c.stretch, 0), 1);
+    for (int tick = 0; tick < c.ticks; ++tick) probe.OnTimer(CAniButton::kTimerId);
+    QImage target(c.size, QImage::Format_RGB32);
+    target.fill(kBlack);
+    QPainter painter(&target);
+    DRAWITEMSTRUCT item;
+    item.itemState = c.state, item.hDC = &painter, item.rcItem = {0, 0, c.size.width(), c.size.height()};
+    probe.DrawItem(&item);
+    EXPECT_EQ(target.pixel(c.at), c.colour == kFace ? probe.button->palette().color(QPalette::Button).rgb() : c.colour) << c.name;
+  }
+}
+
+TEST_F(CAniButtonTest, RunsTheTimerAtItsIntervalAndShowsItsFrames) {
+  const struct { int frames, fps, interval; } cases[] = {{4, 8, 125}, {4, 500, 10}, {1, 8, 0}};
+  for (const auto& c : cases) {
+    Probe probe;
+    ASSERT_EQ(probe.AutoLoad(kId, &probe.dialog, (c.frames > 1 ? m_strip : m_single).constData(), nullptr, c.fps, c.frames, 0, 0, 0), 1);
+    EXPECT_EQ(probe.m_nTimerId, c.interval ? CAniButton::kTimerId : 0u);
+    ASSERT_EQ(probe.Timers().size(), c.interval ? 1 : 0);
+    if (!c.interval) continue;
+    EXPECT_EQ(probe.Timers()[0].interval, c.interval);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return probe.Shown() != Cell(0, 0); }, 5000));  // the timer ticks, the button shows it
+    probe.button->setDown(true);
+    EXPECT_EQ(probe.Shown(), Cell(probe.m_nCurrentFrame, 2));
+  }
+}
+
+TEST_F(CAniButtonTest, DisablingStopsTheAnimation) {
+  const QByteArray grey = BmpOf(Indexed(kFrameWidth, 3 * kFrameHeight, {kGrey}, [](int, int) { return 0; }));
+  ASSERT_TRUE(RegisterBitmapResources(m_dir, {{300, Strip(4)}, {301, grey}}));
+  for (const bool withImage : {true, false}) {
+    Probe probe;  // without a frame count, the disabled image's width gives it
+    ASSERT_EQ(probe.AutoLoad(kId, &probe.dialog, 300u, withImage ? 301u : 0u, 8, withImage ? 0 : 4, 0, 0, 0), 1);
+    EXPECT_EQ(probe.m_nFrameCount, 4u);
+    probe.OnTimer(CAniButton::kTimerId), probe.OnTimer(CAniButton::kTimerId);
+    probe.button->setEnabled(false);
+    EXPECT_EQ(probe.Shown(), withImage ? kGrey : Cell(2, 0));
+    EXPECT_TRUE(!probe.m_nTimerId && !probe.m_nCurrentFrame && probe.Timers().isEmpty());
+    EXPECT_EQ(probe.Shown(), withImage ? kGrey : Cell(0, 0));
+    probe.button->setEnabled(true);
+    EXPECT_EQ(probe.Shown(), Cell(0, 0));
+    EXPECT_EQ(probe.Timers().size(), 1);
+  }
+}
+
+TEST_F(CAniButtonTest, RefusesWhatItCannotAnimate) {
+  const QByteArray trueColour = Save(m_dir, "rgb.bmp", BmpOf(QImage(8, 9, QImage::Format_RGB32)));
+  const struct { UINT id; QByteArray normal; const char* disabled; UINT frames, fps; } cases[] = {
+      {7, m_strip, nullptr, 4, 8}, {kId, trueColour, nullptr, 4, 8}, {kId, m_strip, "none.bmp", 4, 8},
+      {kId, m_strip, nullptr, 0, 8}, {kId, m_strip, nullptr, 4, 0}};
+  for (const auto& c : cases) {
+    Probe probe;
+    EXPECT_EQ(probe.AutoLoad(c.id, &probe.dialog, c.normal.constData(), c.disabled, c.fps, c.frames, 0, 0, 0), 0);
+    EXPECT_TRUE(!probe.GetButton() && probe.Timers().isEmpty());
+  }
 }
 
 }  // namespace
