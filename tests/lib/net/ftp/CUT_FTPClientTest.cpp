@@ -5,11 +5,11 @@
 
 #include <zerth/CUT_FTPClient.h>
 #include <zerth/CZerthUtility.h>
+#include <zplatform/UniqueFd.h>
 
 #include <gtest/gtest.h>
 
 #include <netinet/in.h>
-#include <unistd.h>
 #include <utime.h>
 
 #include <climits>
@@ -226,22 +226,19 @@ TEST(FtpFaultTest, ListingsBeyondTheBoundsAreCutAndFailThoughTheServerSaysDone) 
   }
 }
 
-TEST(FtpFaultTest, ActiveModeTriesOneHundredAndTwentyEightDataPorts) {
-  std::vector<int> taken;  // listening sockets on ports 20000 to 20127
+TEST_F(FtpServerTest, ActiveModeTriesOneHundredAndTwentyEightDataPorts) {
+  std::vector<zplatform::UniqueFd> taken;  // listening sockets on ports 20000 to 20127
   for (int port = 20000; port < 20128; ++port) {
-    taken.push_back(::socket(AF_INET, SOCK_STREAM, 0));
+    taken.emplace_back(::socket(AF_INET, SOCK_STREAM, 0));
     const sockaddr_in address{AF_INET, htons(static_cast<std::uint16_t>(port)), {}, {}};
-    ASSERT_EQ(::bind(taken.back(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(taken.back(), 1), 0);
+    ASSERT_EQ(::bind(taken.back().get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(taken.back().get(), 1), 0);
   }
-  CUT_FTPClient ftp;
-  ASSERT_EQ(ftp.Connect("127.0.0.1", "ann", "secret", ""), 0);
-  ftp.SetDataPort(20000);
-  EXPECT_EQ(ftp.GetDirInfo(), 1);
-  ::close(taken.back());
-  ftp.SetDataPort(20000);
-  EXPECT_EQ(ftp.GetDirInfo(), 0) << "the 128th port is free";
-  for (int fd : taken) ::close(fd);
+  m_ftp.SetDataPort(20000);
+  EXPECT_EQ(m_ftp.GetDirInfo(), 1);
+  taken.back().close();
+  m_ftp.SetDataPort(20000);
+  EXPECT_EQ(m_ftp.GetDirInfo(), 0) << "the 128th port is free";
 }
 
 TEST(FtpListingTest, DosAndUnixLinesWithTheirYearRulesAndDefaults) {

@@ -65,13 +65,12 @@ public:
   }
 
 private:
-  zplatform::UniqueFd m_listener;
-  zplatform::UniqueFd m_peer;
+  zplatform::UniqueFd m_listener, m_peer;
   unsigned m_port = 0;
 };
 
 // Bytes waiting to be read on s.
-inline int Waiting(SOCKET s) {
+int Waiting(SOCKET s) {
   u_long count = 0;
   return ioctlsocket(s, static_cast<long>(FIONREAD), &count) == 0 ? static_cast<int>(count) : -1;
 }
@@ -284,7 +283,7 @@ TEST(IsConnected, FollowsThePeerThroughDataCloseAndReset) {
 }
 
 TEST(Udp, SendsAndReceivesADatagramOnLoopback) {
-  OpenClient receiver, sender;
+  OpenClient receiver, sender, unfit;
   ASSERT_EQ(receiver.CreateUDPSocket(0, 0, "127.0.0.1", "127.0.0.1"), 0);
   sockaddr_in bound{};
   socklen_t length = sizeof bound;
@@ -302,7 +301,6 @@ TEST(Udp, SendsAndReceivesADatagramOnLoopback) {
   EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(len)), "hello");
   EXPECT_EQ(receiver.m_clientSocketAddr.sin_addr.s_addr, htonl(INADDR_LOOPBACK));
 
-  OpenClient unfit;
   ASSERT_EQ(unfit.CreateUDPSocket(0, 9, "127.0.0.1                     "), 0);
   len = 5;
   EXPECT_EQ(unfit.SendTo("hello", len), 2) << "an address that did not fit was not cut";
