@@ -9,7 +9,6 @@
 #include <QTimer>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <deque>
 #include <memory>
@@ -148,9 +147,8 @@ TEST_F(LogonTest, RememberedPasswordIsStoredEncipheredAndUsedWithoutAsking) {
   ASSERT_TRUE(stored);
   EXPECT_EQ(stored->find(m_password.substr(0, 4)), std::string::npos);
   EXPECT_EQ(stored->size() % 8, 0u);
-  struct stat key {};
-  ASSERT_EQ(::stat((m_home.str() + "/config/zerth/mail.key").c_str(), &key), 0);
-  EXPECT_EQ(key.st_mode & 0777, 0600u);
+  const fs::path keyFile = m_home.path() / "config/zerth/mail.key";
+  EXPECT_EQ(fs::status(keyFile).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 
   // Read back and deciphered: no dialog needed, none allowed.
   EXPECT_EQ(sendAnswering({}, 0), static_cast<MAPI_ULONG>(SUCCESS_SUCCESS));
@@ -158,7 +156,7 @@ TEST_F(LogonTest, RememberedPasswordIsStoredEncipheredAndUsedWithoutAsking) {
 
   // Under another key the value does not read back; asked again, the new
   // password replaces it.
-  testenv::WriteFile(m_home.path() / "config/zerth/mail.key", std::string(48, 'a') + "\n");
+  testenv::WriteFile(keyFile, std::string(48, 'a') + "\n");
   EXPECT_EQ(sendAnswering({}, 0), static_cast<MAPI_ULONG>(MAPI_E_LOGIN_FAILURE));
   EXPECT_EQ(sendAnswering({{m_password, true}}), static_cast<MAPI_ULONG>(SUCCESS_SUCCESS));
   EXPECT_EQ(m_seen.size(), 1u);
@@ -166,9 +164,8 @@ TEST_F(LogonTest, RememberedPasswordIsStoredEncipheredAndUsedWithoutAsking) {
   EXPECT_EQ(sendAnswering({}, 0), static_cast<MAPI_ULONG>(SUCCESS_SUCCESS));
 
   // A FIFO in the key's place is no key; reading it does not wait for a writer.
-  const std::string keyPath = m_home.str() + "/config/zerth/mail.key";
-  ASSERT_EQ(::unlink(keyPath.c_str()), 0);
-  ASSERT_EQ(::mkfifo(keyPath.c_str(), 0600), 0);
+  ASSERT_TRUE(fs::remove(keyFile));
+  ASSERT_EQ(::mkfifo(keyFile.c_str(), 0600), 0);
   EXPECT_EQ(sendAnswering({}, 0), static_cast<MAPI_ULONG>(MAPI_E_LOGIN_FAILURE));
 }
 
