@@ -1,5 +1,6 @@
-// What the tests of app/ share: program headers, recipient lists as pairs, a control by its id, and
-// for the QTest programs a click, a recorder of modal dialogs and an active window.
+// What the tests of app/ share: program headers, recipient lists as pairs, report rows, files, a
+// private home, a control by its id, and for the QTest programs a click, a picker run through the
+// main dialog, a recorder of modal dialogs and an active window.
 #pragma once
 
 #include "CContactArray.h"
@@ -8,6 +9,10 @@
 #include "TarvoStrings.h"
 #include "TestEnv.h"
 #include "UiRecorder.h"
+#include "mailing/DeliveryReport.h"
+#include "sources/CImportDlg.h"
+
+#include <zplatform/Registry.h>
 
 #include <QApplication>
 #include <QComboBox>
@@ -40,6 +45,33 @@ inline CContactArray ArrayOf(const Contacts& contacts) {
   return out;
 }
 
+// The report's rows for these results, in the result map's order.
+inline std::string ReportRows(const std::vector<std::pair<std::string, std::uint32_t>>& codes) {
+  CResultMap results;
+  for (const auto& [address, code] : codes) results.SetAt(address, code);
+  return BuildDeliveryReport(results, "", "");
+}
+
+// Writes the file dir/name; its path.
+inline std::string WriteIn(const std::filesystem::path& dir, const std::string& name, const std::string& bytes) {
+  testenv::WriteFile(dir / name, bytes);
+  return (dir / name).string();
+}
+
+// A machine hive of the test's own in dir, with these entries.
+inline void UseMachineHive(const std::filesystem::path& dir, const std::string& entries) {
+  testenv::WriteFile(dir / "machine.reg", "REGEDIT4\n\n" + entries);
+  zplatform::SetMachineHivePath((dir / "machine.reg").string());
+}
+
+// Config, data and state folders of the test's own; the program's folder first on PATH.
+struct PrivateHome {
+  testenv::TempDir dir;
+  testenv::ScopedEnv config{"XDG_CONFIG_HOME", dir.str() + "/config"}, data{"XDG_DATA_HOME", dir.str() + "/data"},
+      state{"XDG_STATE_HOME", dir.str() + "/state"}, search{"PATH", TARVO_RUNTIME_DIR ":" + std::string(getenv("PATH"))};
+  const std::filesystem::path& path() const { return dir.path(); }
+};
+
 // A control's id is its objectName.
 template <typename W = QWidget>
 W* Item(const QWidget& dialog, int id) {
@@ -48,6 +80,25 @@ W* Item(const QWidget& dialog, int id) {
 
 #ifdef QT_TESTLIB_LIB
 inline void Click(const QWidget& dialog, int id) { QTest::mouseClick(Item<QPushButton>(dialog, id), Qt::LeftButton); }
+
+// Presses the main dialog's picker button; steps act on the picker while it is up and end it.
+template <typename Picker>
+void PickThrough(CTarvoDlg& main, int button, const std::function<void(Picker&)>& steps) {
+  QTimer::singleShot(0, &main, [&steps] {
+    auto* picker = qobject_cast<Picker*>(QApplication::activeModalWidget());
+    if (!picker) return QTest::qFail("the picker is not up", __FILE__, __LINE__);
+    steps(*picker);
+  });
+  main.OnPickContacts(button);
+}
+
+// Imports a file in the import picker.
+inline void ImportFile(CImportDlg& dlg, const std::string& path, int layout, const std::string& separator = "|") {
+  Item<QComboBox>(dlg, CImportDlg::IDC_FILE_TYPE)->setCurrentIndex(layout);
+  Item<QLineEdit>(dlg, CImportDlg::IDC_SOURCE_FILE)->setText(QString::fromStdString(path));
+  Item<QLineEdit>(dlg, CImportDlg::IDC_SEPARATOR)->setText(QString::fromStdString(separator));
+  Click(dlg, CImportDlg::IDC_IMPORT);
+}
 
 // Runs action; records every modal dialog of the class opened meanwhile (class, title, then the
 // texts and titles of it and its children) and closes it with its first button.

@@ -1,9 +1,19 @@
+// The result map's hash, and the delivery report built from the map.
 #include "mailing/DeliveryReport.h"
 #include "TestEnv.h"
 
 #include <zerth/mapi.h>
 
 #include <gtest/gtest.h>
+
+TEST(CResultMapTest, HashTakesBytesAsSignedAndWrapsModulo32Bits) {
+  std::uint32_t z40 = 0;
+  for (int i = 0; i < 40; ++i) z40 = z40 * 33u + 'z';
+  const std::pair<std::string, std::uint32_t> cases[] = {
+      {"", 0u}, {"ab", 97u * 33u + 98u}, {"\xE9", 0xFFFFFFE9u}, {"\xE9" "a", 0xFFFFFFE9u * 33u + 97u},
+      {std::string(40, 'z'), z40}};
+  for (const auto& [key, hash] : cases) EXPECT_EQ(CResultMap::HashKey(key), hash) << key;
+}
 
 // Rows in the map's order: buckets from 0 up, the newest of a bucket first, an overwrite in place.
 TEST(DeliveryReportTest, RowsFollowTheMapEscapedWithColoursAndStatusTexts) {

@@ -4,8 +4,6 @@
 #include "MailAccountValues.h"
 #include "MailDump.h"
 #include "SmtpTestServer.h"
-#include "mailing/DeliveryReport.h"
-#include "sources/CImportDlg.h"
 #include "sources/CWabDlg.h"
 
 #include <zerth/CZerthUtility.h>
@@ -45,10 +43,7 @@ protected:
     fs::remove(m_report);
   }
 
-  testenv::TempDir m_home;
-  testenv::ScopedEnv m_config{"XDG_CONFIG_HOME", (m_home.path() / "config").string()},
-      m_data{"XDG_DATA_HOME", (m_home.path() / "data").string()},
-      m_path{"PATH", std::string(TARVO_RUNTIME_DIR ":") + std::getenv("PATH")};
+  PrivateHome m_home;
   const fs::path m_report = fs::path(CZerthUtility::GetAppDir()) / "SubmissionResults0.html";
   providertest::SmtpTestServer m_server;
   testui::UiRecorder m_ui;  // OK to the import summary and the confirmation
@@ -58,30 +53,22 @@ TEST_P(EndToEndTest, ImportedContactsAreMailedAndReported) {
   const std::string transport = GetParam();
   const std::string ann = UniqueAddress("ann-" + transport), bob = UniqueAddress("refuse-bob"),
                     cy = UniqueAddress("cy-" + transport);
-  const fs::path contacts = m_home.path() / "contacts.csv", message = m_home.path() / "message.txt";
-  testenv::WriteFile(contacts, "Ann Berg; " + ann + "\r\nBob Refused;" + bob + "\n\nno address here;x\nCy Ökland;" +
-                                   cy + "\n" + "Ann Again;" + ann + "\n");
+  const std::string contacts = WriteIn(m_home.path(), "contacts.csv", "Ann Berg; " + ann + "\r\nBob Refused;" + bob +
+                                        "\n\nno address here;x\nCy Ökland;" + cy + "\n" + "Ann Again;" + ann + "\n");
   // The source ends at its first zero byte; "<name>" is not the placeholder.
-  testenv::WriteFile(message, "Dear <NAME>,\n\nthe <name> lanterns are lit on Friday.\n\0after the zero"s);
+  const std::string message =
+      WriteIn(m_home.path(), "message.txt", "Dear <NAME>,\n\nthe <name> lanterns are lit on Friday.\n\0after the zero"s);
 
   CTarvoDlg dlg;
   dlg.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
-  // Names and addresses separated by ";", imported through button 1020.
-  QTimer::singleShot(0, &dlg, [&contacts] {
-    auto* picker = qobject_cast<CImportDlg*>(QApplication::activeModalWidget());
-    ASSERT_NE(picker, nullptr);
-    Item<QComboBox>(*picker, CImportDlg::IDC_FILE_TYPE)->setCurrentIndex(2);
-    Item<QLineEdit>(*picker, CImportDlg::IDC_SOURCE_FILE)->setText(QString::fromStdString(contacts.string()));
-    Item<QLineEdit>(*picker, CImportDlg::IDC_SEPARATOR)->setText(";");
-    Click(*picker, CImportDlg::IDC_IMPORT);
-  });
-  Click(dlg, tarvo::IDC_ADD_TEXT_FILE);
+  // Names and addresses separated by ";".
+  PickThrough<CImportDlg>(dlg, tarvo::IDC_ADD_TEXT_FILE, [&](CImportDlg& p) { ImportFile(p, contacts, 2, ";"); });
   ASSERT_EQ(dlg.m_aSelected.GetSize(), 3);  // the repeated address is merged away; a blank line counts as ignored
   ASSERT_EQ(m_ui.texts(), std::vector<std::string>{"Import completed.\nContacts imported:\t4\t\nEntries ignored:\t2\t"});
 
   QTest::keyClicks(Item<QLineEdit>(dlg, tarvo::IDC_TITLE), "Lanterns for <NAME>");
-  Item<QLineEdit>(dlg, tarvo::IDC_SOURCE)->setText(QString::fromStdString(message.string()));
+  Item<QLineEdit>(dlg, tarvo::IDC_SOURCE)->setText(QString::fromStdString(message));
   Click(dlg, tarvo::IDC_SEND);
   ASSERT_EQ(m_ui.texts().size(), 2u);
   EXPECT_EQ(m_ui.texts()[1], "You are about to send 3 e-mail messages. Press OK to continue.");
@@ -105,12 +92,10 @@ TEST_P(EndToEndTest, ImportedContactsAreMailedAndReported) {
 
   // The page: its header, then a row per recipient in the result map's order.
   ASSERT_EQ(m_ui.opened, std::vector<std::string>{m_report.string()});
-  CResultMap expected;
-  for (const auto& [address, code] : {std::pair{ann, 0u}, std::pair{bob, 14u}, std::pair{cy, 0u}}) expected.SetAt(address, code);
   const std::string page = testenv::ReadFile(m_report);
   EXPECT_TRUE(page.starts_with("<HTML><HEAD>\n<TITLE>\n  Tarvo mail delivery results\n</TITLE>\n")) << page;
   EXPECT_TRUE(page.ends_with("<th>Recipient Name</th><th>Mail Delivery Status</th>\n</tr>\n" +
-                             BuildDeliveryReport(expected, "", "") + "</table>\n</html>")) << page;
+                             ReportRows({{ann, 0}, {bob, 14}, {cy, 0}}) + "</table>\n</html>")) << page;
 }
 
 // Names picked in the address-book picker go out as names: the mail provider
@@ -125,29 +110,21 @@ TEST_P(AddressBookEndToEndTest, PickedNamesAreResolvedByTheMailProvider) {
   testenv::WriteFile(m_home.path() / "data/zerth/addressbook.vcf",
                      card("Dana Qu\xC3\xACll", dana) + card("Twin Name", UniqueAddress("twin1")) +
                          card("Twin Name", UniqueAddress("twin2")));
-  testenv::WriteFile(m_home.path() / "other.vcf", card("Zora Elsewhere", UniqueAddress("zora")));
-  const fs::path message = m_home.path() / "message.txt";
-  testenv::WriteFile(message, "Dear <NAME>,\nhello.\n");
+  m_ui.fileAnswer = WriteIn(m_home.path(), "other.vcf", card("Zora Elsewhere", UniqueAddress("zora")));
+  const std::string message = WriteIn(m_home.path(), "message.txt", "Dear <NAME>,\nhello.\n");
 
   CTarvoDlg dlg;
   dlg.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
-  auto pickAll = [&dlg](const std::optional<std::string>& book) {
-    QTimer::singleShot(0, &dlg, [&book] {
-      auto* picker = qobject_cast<CWabDlg*>(QApplication::activeModalWidget());
-      ASSERT_NE(picker, nullptr);
-      if (book) Click(*picker, CWabDlg::IDC_OPEN_WAB);
-      Item<QListWidget>(*picker, CWabDlg::IDC_CONTACTS)->selectAll();
-      Click(*picker, CWabDlg::IDC_OK);
+  for (bool otherBook : {false, true})  // not by the button: an earlier case may have turned it off
+    PickThrough<CWabDlg>(dlg, tarvo::IDC_ADD_WAB, [otherBook](CWabDlg& picker) {
+      if (otherBook) Click(picker, CWabDlg::IDC_OPEN_WAB);
+      Item<QListWidget>(picker, CWabDlg::IDC_CONTACTS)->selectAll();
+      Click(picker, CWabDlg::IDC_OK);
     });
-    dlg.OnPickContacts(tarvo::IDC_ADD_WAB);  // the button is off while an earlier case's "no mail client" is cached
-  };
-  pickAll(std::nullopt);
-  m_ui.fileAnswer = (m_home.path() / "other.vcf").string();
-  pickAll(m_ui.fileAnswer);
   ASSERT_EQ(dlg.m_aSelected.GetSize(), 3);  // the twins' one name once
   Item<QLineEdit>(dlg, tarvo::IDC_TITLE)->setText("Hello");
-  Item<QLineEdit>(dlg, tarvo::IDC_SOURCE)->setText(QString::fromStdString(message.string()));
+  Item<QLineEdit>(dlg, tarvo::IDC_SOURCE)->setText(QString::fromStdString(message));
   Click(dlg, tarvo::IDC_SEND);
   EXPECT_EQ(m_ui.texts(), std::vector<std::string>{"You are about to send 3 e-mail messages. Press OK to continue."});
 
@@ -155,11 +132,8 @@ TEST_P(AddressBookEndToEndTest, PickedNamesAreResolvedByTheMailProvider) {
   ASSERT_EQ(files.size(), 1u);
   std::string body = testmail::DumpMail(files[0]).one("body");
   EXPECT_TRUE(body.starts_with("Dear Dana Qu\xC3\xACll,")) << body;
-  CResultMap expected;
-  for (const auto& [name, code] :
-       {std::pair{"Dana Qu\xC3\xACll", 0u}, std::pair{"Twin Name", 21u}, std::pair{"Zora Elsewhere", 14u}})
-    expected.SetAt(name, code);
-  const std::string page = testenv::ReadFile(m_report), rows = BuildDeliveryReport(expected, "", "");
+  const std::string page = testenv::ReadFile(m_report),
+                    rows = ReportRows({{"Dana Qu\xC3\xACll", 0}, {"Twin Name", 21}, {"Zora Elsewhere", 14}});
   EXPECT_NE(page.find(rows.substr(kUtf8ByteOrderMark.size())), std::string::npos) << page;  // both begin with it
 }
 INSTANTIATE_TEST_SUITE_P(Smtp, AddressBookEndToEndTest, ::testing::Values("smtp"));

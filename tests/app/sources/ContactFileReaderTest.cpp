@@ -7,7 +7,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 using namespace std::string_literals;
 using apptest::Contacts;
@@ -34,8 +33,7 @@ TEST_F(ContactFileReaderTest, TakesTheContactsTheLayoutFindsAndCountsTheRest) {
        {{"a @x|Ann", "a @x|Ann"}}, 1},
       {"both parts trimmed", kAddressThenName, "|", "   joe@x.org   |   Joe Bloggs   \n", {{"joe@x.org", "Joe Bloggs"}}, 1},
       {"split at the first separator", kNameThenAddress, ",", "Ann,ann@x.org,extra\n", {{"ann@x.org,extra", "Ann"}}, 1},
-      {"separator matches whole", kAddressThenName, "::", "a@x::Ann\nb@y:Bob\n", {{"a@x", "Ann"}}, 2},
-      {"separator not trimmed", kAddressThenName, " ;", "a@x ;Ann\nb@y;Bob\n", {{"a@x", "Ann"}}, 2},
+      {"separator matched whole, not trimmed", kAddressThenName, " ;", "a@x ;Ann\nb@y;Bob\n", {{"a@x", "Ann"}}, 2},
       {"no separator", kNameThenAddress, "|", "ann@x.org\n", {}, 1},
       {"no @ in the address part", kAddressThenName, "|", "Ann|ann@x.org\n", {}, 1},
       {"empty separator, address first", kAddressThenName, "", "a@x.org\n", {}, 1},
@@ -51,7 +49,6 @@ TEST_F(ContactFileReaderTest, TakesTheContactsTheLayoutFindsAndCountsTheRest) {
     EXPECT_EQ(result.status, Status::Completed) << what;
     EXPECT_EQ(ContactsOf(result.contacts), expected) << what;
     EXPECT_EQ(result.lineCount, lines) << what;
-    EXPECT_EQ(result.IgnoredCount(), lines - std::int64_t(expected.size())) << what;
   }
 }
 
@@ -78,16 +75,12 @@ TEST_F(ContactFileReaderTest, LayoutOutOfRangeStopsAtTheFirstNonEmptyLine) {
   }
 }
 
-TEST_F(ContactFileReaderTest, FilesThatCannotBeOpenedOrReadAreReported) {
-  const auto fifo = m_dir.path() / "fifo", locked = m_dir.path() / "locked.txt", file = m_dir.path() / "a.txt";
+// A FIFO, and a path cut by a NUL, are not opened (the picker's test has no file, an empty path and a folder).
+TEST_F(ContactFileReaderTest, FilesThatCannotBeOpenedAreReported) {
+  const auto fifo = m_dir.path() / "fifo";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  testenv::WriteFile(locked, "a@x\n");
-  ::chmod(locked.c_str(), 0);
-  testenv::WriteFile(file, "a@x\n");
-  // (The picker's test has no file, an empty path and a folder.) Root reads anything.
-  std::vector<std::string> paths = {fifo.string(), file.string() + "\0x"s};
-  if (::geteuid() != 0) paths.push_back(locked.string());
-  for (const std::string& path : paths) {
+  testenv::WriteFile(m_dir.path() / "a.txt", "a@x\n");
+  for (const std::string& path : {fifo.string(), (m_dir.path() / "a.txt").string() + "\0x"s}) {
     const auto result = CContactFileReader(kAddressOnly, "|").Read(path);
     EXPECT_TRUE(result.status == Status::CannotOpen && result.contacts.empty()) << path;
   }

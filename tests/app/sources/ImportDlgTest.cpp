@@ -1,7 +1,6 @@
 // The "Import contacts from file" picker: file types, browsing, every message, staying open until an
 // import completes, and the hand-over to the main dialog.
 #include "../AppTestKit.h"
-#include "sources/CImportDlg.h"
 
 using namespace apptest;
 
@@ -12,13 +11,6 @@ std::string Summary(int imported, int ignored) {
          std::to_string(ignored) + "\t";
 }
 
-void Import(CImportDlg& dlg, const std::string& path, int layout, const std::string& separator = "|") {
-  Item<QComboBox>(dlg, CImportDlg::IDC_FILE_TYPE)->setCurrentIndex(layout);
-  Item<QLineEdit>(dlg, CImportDlg::IDC_SOURCE_FILE)->setText(QString::fromStdString(path));
-  Item<QLineEdit>(dlg, CImportDlg::IDC_SEPARATOR)->setText(QString::fromStdString(separator));
-  Click(dlg, CImportDlg::IDC_IMPORT);
-}
-
 }  // namespace
 
 class ImportDlgTest : public QObject {
@@ -26,11 +18,6 @@ class ImportDlgTest : public QObject {
 
   testenv::TempDir m_dir;
   std::unique_ptr<testui::UiRecorder> m_ui;
-
-  std::string writeSource(const std::string& name, const std::string& content) {
-    testenv::WriteFile(m_dir.path() / name, content);
-    return (m_dir.path() / name).string();
-  }
 
 private slots:
   void initTestCase() { tarvo::RegisterStrings(); }
@@ -59,11 +46,11 @@ private slots:
       QVERIFY(dlg.rect().contains(a->geometry()));
       for (QWidget* b : children) QVERIFY(a == b || !a->geometry().intersects(b->geometry()));
     }
-    m_ui->fileAnswer = "/home/anna/Kontakte \xC3\xBC.csv";
+    m_ui->fileAnswer = "/l/Kontakte \xC3\xBC.csv";
     Click(dlg, CImportDlg::IDC_BROWSE_FILE);
     m_ui->fileAnswer.reset();  // the user cancels
     Click(dlg, CImportDlg::IDC_BROWSE_FILE);
-    QCOMPARE(Item<QLineEdit>(dlg, CImportDlg::IDC_SOURCE_FILE)->text(), QString::fromUtf8("/home/anna/Kontakte \xC3\xBC.csv"));
+    QCOMPARE(Item<QLineEdit>(dlg, CImportDlg::IDC_SOURCE_FILE)->text(), QString::fromUtf8("/l/Kontakte \xC3\xBC.csv"));
     const std::string filter = "Text files (*.txt)|*.txt|CSV files (*.csv)|*.csv|All files (*.*)|*.*|";
     QCOMPARE(m_ui->fileFilters, std::vector<std::string>({filter, filter}));
   }
@@ -71,18 +58,12 @@ private slots:
   // Qt's own message boxes show the exact texts, tabs included.
   void realMessageBoxesShowTheExactTexts() {
     m_ui.reset();
-    const std::string path = writeSource("real.txt", "a@x\n\nb@y\nnothing\n");
+    const std::string path = WriteIn(m_dir.path(), "real.txt", "a@x\n\nb@y\nnothing\n");
     CImportDlg dlg;
-    bool openAfterFailure = false;
     const std::vector<QStringList> seen = ModalsOpenedBy([&] {
-      QTimer::singleShot(0, &dlg, [&] {
-        Import(dlg, (m_dir.path() / "missing.txt").string(), 0);
-        openAfterFailure = dlg.isVisible();
-        Import(dlg, path, 0);
-      });
+      QTimer::singleShot(0, &dlg, [&] { ImportFile(dlg, m_dir.str() + "/missing.txt", 0), ImportFile(dlg, path, 0); });
       QCOMPARE(dlg.exec(), int(QDialog::Accepted));
     }, "QMessageBox");
-    QVERIFY(openAfterFailure);
     QCOMPARE(seen.size(), std::size_t{2});
     QVERIFY(seen[0][1] == "Tarvo" && seen[0].contains("Unable to open source file"));
     QVERIFY(seen[1][1] == "Tarvo" && seen[1].contains(QString::fromStdString(Summary(2, 2))));
@@ -92,35 +73,27 @@ private slots:
   // takes nothing after a Cancel, and what a completed import read.
   void mainDialogMergesACompletedImportOnly() {
     CTarvoDlg main;
-    auto pickWith = [&](const std::function<void(CImportDlg&)>& steps) {
-      QTimer::singleShot(0, &main, [&] {
-        auto* picker = qobject_cast<CImportDlg*>(QApplication::activeModalWidget());
-        QVERIFY(picker);
-        steps(*picker);
-        if (picker->isVisible()) Click(*picker, CImportDlg::IDC_CANCEL);
-      });
-      main.OnPickContacts(tarvo::IDC_ADD_TEXT_FILE);
-    };
     const std::pair<std::string, int> failures[] = {
         {"", 1}, {(m_dir.path() / "missing.txt").string(), 1}, {m_dir.str(), 1},
-        {writeSource("bad-layout.txt", "\na@x\n"), -1},  // no entry selected
+        {WriteIn(m_dir.path(), "bad-layout.txt", "\na@x\n"), -1},  // no entry selected
         {"/proc/self/mem", 0},  // opens as a regular file; reading its first page, never mapped, fails
     };
     std::vector<bool> open;  // during each message and after it
-    pickWith([&](CImportDlg& picker) {
+    PickThrough<CImportDlg>(main, tarvo::IDC_ADD_TEXT_FILE, [&](CImportDlg& picker) {
       picker.m_aContacts.Add(CContact("old@x", "Old"));
       m_ui->duringMessage = [&] { open.push_back(picker.isVisible()); };
       for (const auto& [path, layout] : failures) {
-        Import(picker, path, layout);
+        ImportFile(picker, path, layout);
         open.push_back(picker.isVisible() && picker.m_aContacts.IsEmpty());
       }
       m_ui->duringMessage = nullptr;
+      Click(picker, CImportDlg::IDC_CANCEL);
     });
     QCOMPARE(open, std::vector<bool>(10, true));
     QCOMPARE(main.m_aSelected.GetSize(), 0);
-    for (const auto& [name, content] : {std::pair{"empty.txt", ""},
-                                        std::pair{"Kontakte \xC3\xBC.txt", "J\xC3\xBCrgen ;jg@x\nBob;b@y\n\nAnn ;a@x\n"}})
-      pickWith([&](CImportDlg& picker) { Import(picker, writeSource(name, content), 2, " ;"); });
+    for (const std::string& file : {WriteIn(m_dir.path(), "empty.txt", ""),
+                                    WriteIn(m_dir.path(), "K \xC3\xBC.txt", "J\xC3\xBCrgen ;jg@x\nBob;b@y\n\nAnn ;a@x\n")})
+      PickThrough<CImportDlg>(main, tarvo::IDC_ADD_TEXT_FILE, [&](CImportDlg& p) { ImportFile(p, file, 2, " ;"); });
     QCOMPARE(ContactsOf(main.m_aSelected), (Contacts{{"jg@x", "J\xC3\xBCrgen"}, {"a@x", "Ann"}}));
     const std::string cannotOpen = "Unable to open source file";
     QCOMPARE(m_ui->texts(), (std::vector<std::string>{cannotOpen, cannotOpen, cannotOpen,

@@ -1,7 +1,6 @@
-// The contacts and folders pickers with the real contacts provider over a
-// vCard folder tree: the trees they show, the contact rule, what OK hands over
-// (selected contacts; a folder's contacts merged, with its subfolders'), and
-// an empty tree when the provider cannot be created.
+// The contacts and folders pickers with the real contacts provider over a vCard folder tree: the trees
+// they show, the contact rule, what OK hands over (selected contacts; a folder's contacts merged, with
+// its subfolders'), and an empty tree when the provider cannot be created.
 #include "../AppTestKit.h"
 #include "skin/CMultiTree.h"
 #include "sources/COutlookContactsDlg.h"
@@ -9,7 +8,6 @@
 
 #include <zplatform/Com.h>
 #include <zproviders/OutlookApi.h>
-#include <zplatform/Registry.h>
 
 #include <QCheckBox>
 #include <QTreeWidget>
@@ -48,19 +46,16 @@ QTreeWidgetItem* Find(const QTreeWidget& tree, const QString& text) {
   return found.size() == 1 ? found.front() : nullptr;
 }
 
-// The picker the main dialog's button opens, after steps and OK: what it hands over.
+// What the picker the main dialog's button opens hands over after steps and OK.
 template <typename Picker>
 Contacts Pick(int button, const std::function<void(Picker&)>& steps) {
   CTarvoDlg main;
   Contacts handedOver;
-  QTimer::singleShot(0, &main, [&] {
-    auto* picker = qobject_cast<Picker*>(QApplication::activeModalWidget());
-    QVERIFY(picker);
-    steps(*picker);
-    Click(*picker, Picker::IDC_OK);
-    handedOver = ContactsOf(picker->m_aContacts);
+  PickThrough<Picker>(main, button, [&](Picker& picker) {
+    steps(picker);
+    Click(picker, Picker::IDC_OK);
+    handedOver = ContactsOf(picker.m_aContacts);
   });
-  main.OnPickContacts(button);
   return handedOver;
 }
 
@@ -74,13 +69,8 @@ class OutlookDlgTest : public QObject {
 
   // A machine hive of the test's own registering the class with this library.
   void registerProvider(const std::string& library) {
-    const std::string hive = (m_dir.path() / "machine.reg").string();
-    std::string text = "REGEDIT4\n\n";
-    if (!library.empty())
-      text += "[HKEY_CLASSES_ROOT\\CLSID\\" + zplatform::GuidToString(CLSID_OutlookApplication) +
-              "\\InprocServer32]\n@=\"" + library + "\"\n";
-    testenv::WriteFile(hive, text);
-    zplatform::SetMachineHivePath(hive);
+    UseMachineHive(m_dir.path(), library.empty() ? "" : "[HKEY_CLASSES_ROOT\\CLSID\\" +
+                   zplatform::GuidToString(CLSID_OutlookApplication) + "\\InprocServer32]\n@=\"" + library + "\"\n");
   }
 
 private slots:
@@ -135,22 +125,17 @@ private slots:
 
   // Without the class's registration, or without its library, both pickers
   // open with an empty tree and hand over nothing.
-  void providerMissing_data() {
-    QTest::addColumn<QString>("library");
-    QTest::newRow("not registered") << "";
-    QTest::newRow("library missing") << "/nonexistent/libzcontacts.so";
-  }
   void providerMissing() {
-    QFETCH(QString, library);
-    registerProvider(library.toStdString());
-    COutlookContactsDlg contacts;
-    COutlookFoldersDlg folders;
-    QCOMPARE(Item<QTreeWidget>(contacts, COutlookContactsDlg::IDC_CONTACTS)->topLevelItemCount(), 0);
-    QCOMPARE(Item<QTreeWidget>(folders, COutlookFoldersDlg::IDC_FOLDERS)->topLevelItemCount(), 0);
-    Click(contacts, COutlookContactsDlg::IDC_OK);
-    Click(folders, COutlookFoldersDlg::IDC_OK);
-    QVERIFY(contacts.result() == QDialog::Accepted && contacts.m_aContacts.IsEmpty());
-    QVERIFY(folders.result() == QDialog::Accepted && folders.m_aContacts.IsEmpty());
+    for (const char* library : {"", "/nonexistent/libzcontacts.so"}) {
+      registerProvider(library);
+      COutlookContactsDlg contacts;
+      COutlookFoldersDlg folders;
+      QCOMPARE(Item<QTreeWidget>(contacts, COutlookContactsDlg::IDC_CONTACTS)->topLevelItemCount(), 0);
+      QCOMPARE(Item<QTreeWidget>(folders, COutlookFoldersDlg::IDC_FOLDERS)->topLevelItemCount(), 0);
+      Click(contacts, COutlookContactsDlg::IDC_OK), Click(folders, COutlookFoldersDlg::IDC_OK);
+      QVERIFY(contacts.result() == QDialog::Accepted && contacts.m_aContacts.IsEmpty());
+      QVERIFY(folders.result() == QDialog::Accepted && folders.m_aContacts.IsEmpty());
+    }
   }
 };
 
