@@ -101,9 +101,8 @@ private slots:
     CSkinButton* plain = stage.Add(QRect(170, 5, 20, 20), CSkinButton::BS_PUSHBUTTON, -1);
     plain->SetSkin(0, 0, 0, 0, 0, 0, CSkinButton::kDrawNatural, false, 3);
     stage.Show();
-    QCOMPARE(stretch->geometry(), QRect(30, 5, 42, 42));
-    QCOMPARE(tileWithMask->geometry(), QRect(200, 60, 30, 30));
-    QCOMPARE(plain->geometry(), QRect(170, 5, 20, 20));
+    QCOMPARE(QList({stretch->geometry(), tileWithMask->geometry(), plain->geometry()}),
+             QList({QRect(30, 5, 42, 42), QRect(200, 60, 30, 30), QRect(170, 5, 20, 20)}));
     QVERIFY(!stretch->mask().isEmpty() && plain->mask().isEmpty());
     QVERIFY(stretch->GetFocusMargin() == 0 && plain->GetFocusMargin() == 3);
     for (QPoint parent : {QPoint(1, 0), QPoint(1, 1), QPoint(30, 30)}) QCOMPARE(stage.At(stretch, parent), kParentColour.rgb());
@@ -142,8 +141,7 @@ private slots:
     }
   }
 
-  // A check box toggles by click and space, a push button never stays checked, a radio clears the
-  // other buttons of its group only.
+  // A check box toggles by click and space; a radio clears the other buttons of its group only.
   void checkBoxPushButtonAndRadioKinds() {
     Stage stage;
     CSkinButton* box = stage.Add(QRect(30, 20, 15, 14), CSkinButton::BS_AUTOCHECKBOX);
@@ -153,7 +151,6 @@ private slots:
     CSkinButton::SetGroupStart(radios[0], true);
     CSkinButton::SetGroupStart(radios[3], true);  // a second group: 3 and 4
     stage.Show();
-    QCOMPARE(box->GetKind(), CSkinButton::Kind::CheckBox);
     QTest::mouseClick(box, Qt::LeftButton, {}, kCentre);
     QCOMPARE(box->GetCheck(), 1);
     QCOMPARE(stage.At(box, kCentre), Skin(IDB_HELP_PRESSED, kCentre));  // pressed while checked
@@ -165,7 +162,7 @@ private slots:
     QCOMPARE(box->GetCheck(), 0);
     push->SetCheck(1);
     QTest::mouseClick(push, Qt::LeftButton, {}, kCentre);
-    QCOMPARE(push->GetCheck(), 0);
+    QCOMPARE(push->GetCheck(), 0);  // a push button never stays checked
     auto checks = [&radios] {
       QCoreApplication::sendPostedEvents();
       std::vector<int> out;
@@ -179,16 +176,13 @@ private slots:
     QCOMPARE(checks(), (std::vector<int>{0, 0, 1, 0, 1}));
     QTest::keyClick(radios[1], Qt::Key_Space);
     QCOMPARE(checks(), (std::vector<int>{0, 1, 0, 0, 1}));
-    for (int twice = 0; twice < 2; ++twice) {  // clicking a checked radio keeps it checked
-      QTest::mouseClick(radios[3], Qt::LeftButton, {}, QPoint(5, 5));
-      QCOMPARE(checks(), (std::vector<int>{0, 1, 0, 1, 0}));
-    }
+    for (int twice = 0; twice < 2; ++twice) QTest::mouseClick(radios[3], Qt::LeftButton, {}, QPoint(5, 5));
+    QCOMPARE(checks(), (std::vector<int>{0, 1, 0, 1, 0}));  // clicking a checked radio keeps it checked
   }
 
   void handCursorTakesTheHotSpotOfItsFileHeader() {
     const QByteArray cursor("\0\0\2\0\1\0" "\x20\x20\2\0" "\x0c\0\x04\0" "\0\0\0\0\0\0\0\0", 22);
-    QByteArray icon = cursor;
-    icon[2] = 1;
+    const QByteArray icon = QByteArray(cursor).replace(2, 1, "\1");
     auto hotSpot = [](const QByteArray& file) { return CursorFileHotSpot(std::span<const char>(file.constData(), std::size_t(file.size()))); };
     QCOMPARE(hotSpot(cursor), std::optional<QPoint>(QPoint(12, 4)));
     QVERIFY(!hotSpot(cursor.left(21)) && !hotSpot(icon));
