@@ -215,6 +215,7 @@ private slots:
       const std::string path = journal->Path();
       journal.reset();  // as a crash leaves it
       std::deque<const char*> clicks = c.clicks;
+      clicks.push_back("later");  // ends an offer made once too often instead of waiting for ever
       std::vector<QString> said;
       m_poll = [&] {
         QWidget* offer = QApplication::activeModalWidget();
@@ -228,7 +229,7 @@ private slots:
       m_sent.clear(), m_ui.opened.clear(), m_ui.messages.clear(), m_ui.fileAnswer = c.source;
       m_dlg.OfferStoppedRuns(m_runs);
       m_poll = {};
-      QVERIFY(clicks.empty() && said.at(1).endsWith(" may or may not have been sent:\nb@x"));
+      QVERIFY(clicks.size() == 1 && said.at(1).endsWith(" may or may not have been sent:\nb@x"));
       QCOMPARE(said[0], QString("A mailing to 4 recipients stopped after 2."));
       QCOMPARE(m_sent, c.sent);
       QCOMPARE(fs::exists(path) && !RunJournal::FindUnfinished(m_runs).empty(), c.left);
