@@ -72,12 +72,10 @@ echo "installed package: the attachment arrived intact through SMTP"
 # Files over FTP in active and passive mode, in a network namespace of their
 # own with a real FTP server on port 21.
 "$ftp_namespace" "$work/build/ftp_consumer" 127.0.0.1 ann secret
-echo "installed package: files moved over FTP in both modes"
 
 # A page from nginx, directly and through tinyproxy.
 . "$http_env"
 "$work/build/http_consumer" 127.0.0.1 "$HTTP_PORT" /plain.txt 127.0.0.1 "$PROXY_PORT" "Second line"
-echo "installed package: a page fetched directly and through a proxy"
 
 # A compound file that libgsf and olefile read as written.
 "$work/build/storage_consumer" "$work/consumer.cfb" > "$work/storage.out"

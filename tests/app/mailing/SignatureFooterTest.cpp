@@ -13,7 +13,7 @@ std::string Sealed(const std::string& text, std::int64_t forgedLength = -1, cons
 }
 
 TEST(SignatureFooterTest, SealsPinnedBytesAndReadsByTheLengthRules) {
-  // N = 20, then the text and 4 zero bytes enciphered: computed with tests/lib/crypto/crypt_reference.py.
+  // N = 20, then the text and 4 zero bytes enciphered by the cipher's plain reference implementation.
   const std::string pinnedText = "--\nSent with Tarvo.\n";
   const std::string pinnedFile("\x14\x00\x00\x00\x45\xef\x7f\xa3\xf1\x27\x42\x25\x10\x4f\x40\x78\x61\x39\x49\x20"
                                "\x2e\xa9\x32\x08\x15\xa1\xa5\x02", 28);
