@@ -76,6 +76,12 @@ private:
   // Makes room for a new element of that name: STG_E_FILEALREADYEXISTS
   // unless STGM_CREATE, which removes the old one (if not open).
   HRESULT Replace(std::u16string_view name, DWORD childMode);
+  // A new child element of that name and type, after the checks creating
+  // one with childMode needs.
+  HRESULT AddChild(const OLECHAR* name, DWORD childMode, EntryType type, NodePtr& child);
+  // The existing child element of that name and type, not open, after the
+  // checks opening one with childMode needs.
+  HRESULT FindChild(const OLECHAR* name, DWORD childMode, EntryType type, NodePtr& child);
 
   std::shared_ptr<Document> m_doc;
   NodePtr m_node;

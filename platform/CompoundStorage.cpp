@@ -104,21 +104,40 @@ HRESULT CompoundStorage::Replace(std::u16string_view name, DWORD childMode) {
   return S_OK;
 }
 
+HRESULT CompoundStorage::AddChild(const OLECHAR* name, DWORD childMode, EntryType type, NodePtr& child) {
+  std::u16string_view checked;
+  if (const HRESULT hr = TakeName(name, checked); FAILED(hr)) return hr;
+  if (const HRESULT hr = ChildAllowed(childMode); FAILED(hr)) return hr;
+  if (const HRESULT hr = Usable(true); FAILED(hr)) return hr;
+  if (const HRESULT hr = Replace(checked, childMode); FAILED(hr)) return hr;
+  child = std::make_shared<Node>();
+  child->name = checked;
+  child->type = type;
+  if (type == EntryType::Storage) child->ctime = child->mtime = FileTimeNow();
+  node().children.emplace(child->name, child);
+  m_doc->MarkModified();
+  return S_OK;
+}
+
+HRESULT CompoundStorage::FindChild(const OLECHAR* name, DWORD childMode, EntryType type, NodePtr& child) {
+  std::u16string_view checked;
+  if (const HRESULT hr = TakeName(name, checked); FAILED(hr)) return hr;
+  if (childMode & STGM_CREATE) return STG_E_INVALIDFLAG;
+  if (const HRESULT hr = ChildAllowed(childMode); FAILED(hr)) return hr;
+  const auto found = node().children.find(checked);
+  if (found == node().children.end() || found->second->type != type) return STG_E_FILENOTFOUND;
+  if (found->second->open) return STG_E_ACCESSDENIED;
+  child = found->second;
+  return S_OK;
+}
+
 HRESULT CompoundStorage::CreateStream(const OLECHAR* pwcsName, DWORD grfMode, DWORD reserved1, DWORD reserved2,
                                       IStream** ppstm) {
   if (const HRESULT hr = OutPointer(ppstm); FAILED(hr)) return hr;
   *ppstm = nullptr;
   if (reserved1 || reserved2) return STG_E_INVALIDPARAMETER;
-  std::u16string_view name;
-  if (const HRESULT hr = TakeName(pwcsName, name); FAILED(hr)) return hr;
-  if (const HRESULT hr = ChildAllowed(grfMode); FAILED(hr)) return hr;
-  if (const HRESULT hr = Usable(true); FAILED(hr)) return hr;
-  if (const HRESULT hr = Replace(name, grfMode); FAILED(hr)) return hr;
-  auto stream = std::make_shared<Node>();
-  stream->name = name;
-  stream->type = EntryType::Stream;
-  node().children.emplace(stream->name, stream);
-  m_doc->MarkModified();
+  NodePtr stream;
+  if (const HRESULT hr = AddChild(pwcsName, grfMode, EntryType::Stream, stream); FAILED(hr)) return hr;
   *ppstm = CompoundStream::Make(m_doc, std::move(stream), grfMode);
   return S_OK;
 }
@@ -128,15 +147,10 @@ HRESULT CompoundStorage::OpenStream(const OLECHAR* pwcsName, void* reserved1, DW
   if (const HRESULT hr = OutPointer(ppstm); FAILED(hr)) return hr;
   *ppstm = nullptr;
   if (reserved1 || reserved2) return STG_E_INVALIDPARAMETER;
-  std::u16string_view name;
-  if (const HRESULT hr = TakeName(pwcsName, name); FAILED(hr)) return hr;
-  if (grfMode & STGM_CREATE) return STG_E_INVALIDFLAG;
-  if (const HRESULT hr = ChildAllowed(grfMode); FAILED(hr)) return hr;
-  const auto found = node().children.find(name);
-  if (found == node().children.end() || found->second->type != EntryType::Stream) return STG_E_FILENOTFOUND;
-  if (found->second->open) return STG_E_ACCESSDENIED;
-  if (const HRESULT hr = m_doc->Resolve(*found->second); FAILED(hr)) return hr;
-  *ppstm = CompoundStream::Make(m_doc, found->second, grfMode);
+  NodePtr stream;
+  if (const HRESULT hr = FindChild(pwcsName, grfMode, EntryType::Stream, stream); FAILED(hr)) return hr;
+  if (const HRESULT hr = m_doc->Resolve(*stream); FAILED(hr)) return hr;
+  *ppstm = CompoundStream::Make(m_doc, std::move(stream), grfMode);
   return S_OK;
 }
 
@@ -145,17 +159,8 @@ HRESULT CompoundStorage::CreateStorage(const OLECHAR* pwcsName, DWORD grfMode, D
   if (const HRESULT hr = OutPointer(ppstg); FAILED(hr)) return hr;
   *ppstg = nullptr;
   if (reserved1 || reserved2) return STG_E_INVALIDPARAMETER;
-  std::u16string_view name;
-  if (const HRESULT hr = TakeName(pwcsName, name); FAILED(hr)) return hr;
-  if (const HRESULT hr = ChildAllowed(grfMode); FAILED(hr)) return hr;
-  if (const HRESULT hr = Usable(true); FAILED(hr)) return hr;
-  if (const HRESULT hr = Replace(name, grfMode); FAILED(hr)) return hr;
-  auto storage = std::make_shared<Node>();
-  storage->name = name;
-  storage->type = EntryType::Storage;
-  storage->ctime = storage->mtime = FileTimeNow();
-  node().children.emplace(storage->name, storage);
-  m_doc->MarkModified();
+  NodePtr storage;
+  if (const HRESULT hr = AddChild(pwcsName, grfMode, EntryType::Storage, storage); FAILED(hr)) return hr;
   *ppstg = Make(m_doc, std::move(storage), grfMode);
   return S_OK;
 }
@@ -165,14 +170,9 @@ HRESULT CompoundStorage::OpenStorage(const OLECHAR* pwcsName, IStorage* pstgPrio
   if (const HRESULT hr = OutPointer(ppstg); FAILED(hr)) return hr;
   *ppstg = nullptr;
   if (pstgPriority || snbExclude || reserved) return STG_E_INVALIDPARAMETER;
-  std::u16string_view name;
-  if (const HRESULT hr = TakeName(pwcsName, name); FAILED(hr)) return hr;
-  if (grfMode & STGM_CREATE) return STG_E_INVALIDFLAG;
-  if (const HRESULT hr = ChildAllowed(grfMode); FAILED(hr)) return hr;
-  const auto found = node().children.find(name);
-  if (found == node().children.end() || found->second->type != EntryType::Storage) return STG_E_FILENOTFOUND;
-  if (found->second->open) return STG_E_ACCESSDENIED;
-  *ppstg = Make(m_doc, found->second, grfMode);
+  NodePtr storage;
+  if (const HRESULT hr = FindChild(pwcsName, grfMode, EntryType::Storage, storage); FAILED(hr)) return hr;
+  *ppstg = Make(m_doc, std::move(storage), grfMode);
   return S_OK;
 }
 
