@@ -4,6 +4,8 @@
 #include "CompoundFileReader.h"
 #include "CompoundFileWriter.h"
 
+#include <zplatform/FdIo.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -71,20 +73,11 @@ HRESULT ReadExtents(int fd, const std::vector<Extent>& extents, std::uint64_t of
     std::uint64_t at = e.offset + offset;
     std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(e.length - offset, size));
     offset = 0;
-    while (chunk > 0) {
-      ssize_t n = ::pread(fd, out, chunk, static_cast<off_t>(at));
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return STG_E_READFAULT;
-      if (n == 0) {  // a last sector cut short reads as zeros
-        std::fill_n(out, chunk, '\0');
-        n = static_cast<ssize_t>(chunk);
-      }
-      const auto got = static_cast<std::size_t>(n);
-      out += got;
-      at += got;
-      chunk -= got;
-      size -= got;
-    }
+    const ssize_t got = PreadFully(fd, out, chunk, at);
+    if (got < 0) return STG_E_READFAULT;
+    std::fill_n(out + got, chunk - static_cast<std::size_t>(got), '\0');  // a last sector cut short reads as zeros
+    out += chunk;
+    size -= chunk;
   }
   return S_OK;
 }

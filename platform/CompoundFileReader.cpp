@@ -1,6 +1,8 @@
 // The compound-file reader.
 #include "CompoundFileReader.h"
 
+#include <zplatform/FdIo.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <utility>
@@ -15,19 +17,9 @@ namespace {
 // Reads exactly size bytes at offset; the part past the end of the file
 // (a last sector cut short) reads as zeros.
 HRESULT ReadAt(int fd, std::uint64_t offset, void* data, std::size_t size) {
-  auto* bytes = static_cast<std::uint8_t*>(data);
-  while (size > 0) {
-    const ssize_t n = ::pread(fd, bytes, size, static_cast<off_t>(offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return STG_E_READFAULT;
-    if (n == 0) {
-      std::fill_n(bytes, size, std::uint8_t{0});
-      return S_OK;
-    }
-    bytes += n;
-    offset += static_cast<std::uint64_t>(n);
-    size -= static_cast<std::size_t>(n);
-  }
+  const ssize_t got = PreadFully(fd, data, size, offset);
+  if (got < 0) return STG_E_READFAULT;
+  std::fill_n(static_cast<std::uint8_t*>(data) + got, size - static_cast<std::size_t>(got), std::uint8_t{0});
   return S_OK;
 }
 

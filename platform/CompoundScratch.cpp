@@ -1,6 +1,7 @@
 // The scratch file of uncommitted stream data.
 #include "CompoundScratch.h"
 
+#include <zplatform/FdIo.h>
 #include <zplatform/Storage.h>
 
 #include <algorithm>
@@ -75,14 +76,8 @@ void CompoundScratch::Shrink(PageList& pages, std::uint64_t newSize) {
 HRESULT CompoundScratch::Write(const PageList& pages, std::uint64_t offset, const void* data, std::size_t size) {
   const auto* bytes = static_cast<const char*>(data);
   const bool ok = ForEachRun(pages, offset, size, [&](std::uint64_t fileOffset, std::uint64_t length) {
-    while (length > 0) {
-      const ssize_t n = ::pwrite(m_fd.get(), bytes, length, static_cast<off_t>(fileOffset));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
-      bytes += n;
-      fileOffset += static_cast<std::uint64_t>(n);
-      length -= static_cast<std::uint64_t>(n);
-    }
+    if (!PwriteFully(m_fd.get(), bytes, static_cast<std::size_t>(length), fileOffset)) return false;
+    bytes += length;
     return true;
   });
   return ok ? S_OK : ErrnoResult();
@@ -91,14 +86,9 @@ HRESULT CompoundScratch::Write(const PageList& pages, std::uint64_t offset, cons
 HRESULT CompoundScratch::Read(const PageList& pages, std::uint64_t offset, void* data, std::size_t size) const {
   auto* bytes = static_cast<char*>(data);
   const bool ok = ForEachRun(pages, offset, size, [&](std::uint64_t fileOffset, std::uint64_t length) {
-    while (length > 0) {
-      const ssize_t n = ::pread(m_fd.get(), bytes, length, static_cast<off_t>(fileOffset));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
-      bytes += n;
-      fileOffset += static_cast<std::uint64_t>(n);
-      length -= static_cast<std::uint64_t>(n);
-    }
+    if (PreadFully(m_fd.get(), bytes, static_cast<std::size_t>(length), fileOffset) != static_cast<ssize_t>(length))
+      return false;
+    bytes += length;
     return true;
   });
   return ok ? S_OK : STG_E_READFAULT;

@@ -74,8 +74,7 @@ class WavDevice final : public MidiDevice {
     if (!m_synth || !m_file) return;
     RenderTo(m_lastFrame + kTailFrames);
     const auto header = WavHeader(m_frames);
-    if (::pwrite(m_file.get(), header.data(), header.size(), 0) != static_cast<ssize_t>(header.size()) ||
-        m_file.close() != 0)
+    if (!zplatform::PwriteFully(m_file.get(), header.data(), header.size(), 0) || m_file.close() != 0)
       Fail(std::strerror(errno));
     m_file = {};
   }
