@@ -136,7 +136,8 @@ int CUT_HTTPClient::SplitURL(const char* url, char* path, int maxLen) {
   // The path follows the host (looked for after the scheme, which may hold
   // the host's text too), without the '*' characters that lead it and from
   // the next one on.
-  const std::size_t hostAt = text.find(host, scheme == std::string::npos ? 0 : scheme + 3);
+  std::size_t hostAt = text.find(host, scheme == std::string::npos ? 0 : scheme + 3);
+  if (hostAt == std::string::npos) hostAt = text.find(host);  // "a/b://c": the host stood before "://"
   std::string_view rest = std::string_view(text).substr(hostAt + std::strlen(host));
   rest.remove_prefix(std::min(rest.find_first_not_of('*'), rest.size()));
   rest = rest.substr(0, rest.find('*'));
